@@ -1,0 +1,5 @@
+#include "app/mac_window_chrome_stub.h"
+
+void configureMacWindowChrome(QWindow*)
+{
+}

@@ -1,0 +1,124 @@
+#include "app/start_up.h"
+
+#include "app/mac_app_relocator_stub.h"
+#include "app/mac_window_chrome_stub.h"
+#include "app/window_corner_preference.h"
+#include "app/window_size_policy.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLockFile>
+#include <QPointer>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickStyle>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <memory>
+
+namespace tessaravolt::app {
+
+namespace {
+
+void applyCornerPreference(const QPointer<QWindow>& window)
+{
+    if (window && window->winId() != 0)
+        applyWindowCornerPreference(window->winId());
+    configureMacWindowChrome(window);
+}
+
+const char* lockErrorText(QLockFile::LockError error)
+{
+    switch (error) {
+    case QLockFile::PermissionError:
+        return "permission denied";
+    case QLockFile::UnknownError:
+        return "unknown error";
+    default:
+        return "lock not obtained";
+    }
+}
+
+} // namespace
+
+QString lockFilePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+        .filePath(QString::fromLatin1(kLockFileName));
+}
+
+QUrl mainWindowUrl()
+{
+    return QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml"));
+}
+
+int runApplication(int argc, char** argv, const QUrl& root)
+{
+    auto app = std::make_unique<QGuiApplication>(argc, argv);
+    if (!relocateMacAppIfNeeded())
+        return 0;
+
+    auto lock = std::make_unique<QLockFile>(lockFilePath());
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(100)) {
+        // Only a lock held by a live instance means "already running"; anything else is a failure.
+        const QLockFile::LockError error = lock->error();
+        if (error == QLockFile::LockFailedError)
+            return 0;
+        std::fprintf(stderr, "Tessaravolt: cannot create the lock file %s: %s\n",
+                     qPrintable(QDir::toNativeSeparators(lockFilePath())), lockErrorText(error));
+        return 1;
+    }
+
+    QGuiApplication::setApplicationName(QString::fromLatin1(kApplicationName));
+    QGuiApplication::setOrganizationName(QString::fromLatin1(kOrganisationName));
+    QGuiApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/app/icons/app-icon.png")));
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+
+    auto engine = std::make_unique<QQmlApplicationEngine>();
+    const QString version = QString::fromLatin1(kApplicationVersion);
+    engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION"), version);
+    engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"),
+                                              QString(version).replace(QLatin1Char('.'), QLatin1Char('_')));
+
+    QSize windowSize = recommendedWindowSize(1440, 1080);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect geometry = screen->geometry();
+        windowSize = recommendedLogicalWindowSize(geometry.width(), geometry.height(),
+                                                  screen->devicePixelRatio());
+    }
+    engine->rootContext()->setContextProperty(QStringLiteral("initialWindowWidth"), windowSize.width());
+    engine->rootContext()->setContextProperty(QStringLiteral("initialWindowHeight"), windowSize.height());
+
+    QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreationFailed, app.get(),
+                     [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
+    engine->load(root);
+
+    const QList<QObject*> roots = engine->rootObjects();
+    if (!roots.isEmpty()) {
+        if (auto* window = qobject_cast<QWindow*>(roots.first())) {
+            const QPointer<QWindow> guarded(window);
+            if (window->winId() != 0)
+                applyWindowCornerPreference(window->winId());
+            configureMacWindowChrome(window);
+            for (const int delay : {0, 500})
+                QTimer::singleShot(delay, Qt::PreciseTimer, window, [guarded] { applyCornerPreference(guarded); });
+        } else {
+            configureMacWindowChrome(nullptr);
+        }
+    }
+
+    const int exitCode = QGuiApplication::exec();
+    engine.reset();
+    lock.reset();
+    app.reset();
+    return exitCode;
+}
+
+} // namespace tessaravolt::app

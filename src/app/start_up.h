@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace tessaravolt::app {
+
+inline constexpr char kApplicationName[] = "Tessaravolt";
+inline constexpr char kOrganisationName[] = "Tavrin";
+inline constexpr char kApplicationVersion[] = "1.0.8";
+inline constexpr char kLockFileName[] = "Tessaravolt.lock";
+
+// The lock file in the user's temporary folder, joined with the platform's separator.
+QString lockFilePath();
+
+// The root window of the module, Main.
+QUrl mainWindowUrl();
+
+// The whole life of the program: start-up, event loop, shutdown. Returns the exit code.
+int runApplication(int argc, char** argv, const QUrl& root = mainWindowUrl());
+
+} // namespace tessaravolt::app

@@ -1,0 +1,175 @@
+#include "common/logger_manager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+namespace tessaravolt::common {
+
+LoggerManager& LoggerManager::instance()
+{
+    static LoggerManager logger;
+    return logger;
+}
+
+void LoggerManager::appendPending(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_pending += text;
+}
+
+LoggerManager& LoggerManager::operator<<(const QString& text)
+{
+    appendPending(text);
+    return *this;
+}
+
+LoggerManager& LoggerManager::operator<<(char c)
+{
+    appendPending(QString(QLatin1Char(c)));
+    return *this;
+}
+
+LoggerManager& LoggerManager::operator<<(const QByteArray& bytes)
+{
+    appendPending(QString::fromUtf8(bytes));
+    return *this;
+}
+
+LoggerManager& LoggerManager::operator<<(const char* text)
+{
+    if (text)
+        appendPending(QString::fromUtf8(text));
+    return *this;
+}
+
+LoggerManager& LoggerManager::operator<<(std::ostream& (*)(std::ostream&))
+{
+    QMutexLocker lock(&m_mutex);
+    commitPendingLineLocked();
+    return *this;
+}
+
+void LoggerManager::addLog(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    appendLogLocked(text);
+}
+
+void LoggerManager::cacheEncode(const char* tag, const unsigned char* data, unsigned long long size)
+{
+    QString hex;
+    hex.reserve(static_cast<qsizetype>(size) * 5);
+    for (unsigned long long i = 0; i < size; ++i) {
+        hex += QLatin1String(" 0x");
+        hex += QString::number(data[i], 16).toUpper();
+    }
+    *this << tag;
+    *this << ":";
+    hex = hex.trimmed();
+    QMutexLocker lock(&m_mutex);
+    m_pending += hex;
+    commitPendingLineLocked();
+}
+
+bool LoggerManager::exportLog(const QString& path)
+{
+    QByteArray text;
+    quint64 exportedUpTo = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        commitPendingLineLocked();
+        exportedUpTo = m_appendedTotal;
+        text.reserve(m_totalBytes);
+        for (qsizetype i = m_entries.size() - 1; i >= m_firstEntry; --i) {
+            const LogEntry& entry = m_entries.at(i);
+            text += formatTimestamp(entry.timestamp).toUtf8();
+            text += "  ";
+            text += entry.message.toUtf8();
+            text += '\n';
+        }
+    }
+
+    // The log is emptied only once the whole text is on disk: a failed export loses nothing.
+    const QDir folder = QFileInfo(path).absoluteDir();
+    if (!folder.exists() && !QDir(folder).mkpath(QStringLiteral(".")))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    if (file.write(text) != text.size() || !file.flush())
+        return false;
+    file.close();
+
+    QMutexLocker lock(&m_mutex);
+    // Entries logged while the file was written stay: only those exported are removed.
+    const qsizetype live = m_entries.size() - m_firstEntry;
+    const quint64 firstLiveSerial = m_appendedTotal - quint64(live);
+    const qsizetype exported = exportedUpTo > firstLiveSerial ? qsizetype(exportedUpTo - firstLiveSerial) : 0;
+    for (qsizetype i = 0; i < exported; ++i)
+        m_totalBytes -= m_entries.at(m_firstEntry + i).size;
+    m_entries.remove(0, m_firstEntry + exported);
+    m_firstEntry = 0;
+    return true;
+}
+
+QString LoggerManager::formatTimestamp(const QDateTime& timestamp)
+{
+    return timestamp.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz"));
+}
+
+qint64 LoggerManager::calculateEntrySize(const LogEntry& entry)
+{
+    return formatTimestamp(entry.timestamp).toUtf8().size() + 2 + entry.message.toUtf8().size() + 1;
+}
+
+QList<LoggerManager::LogEntry> LoggerManager::entries() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_entries.mid(m_firstEntry);
+}
+
+qint64 LoggerManager::totalBytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_totalBytes;
+}
+
+void LoggerManager::appendLogLocked(QString message)
+{
+    message.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    message.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    LogEntry entry{QDateTime::currentDateTime(), std::move(message), 0};
+    entry.size = calculateEntrySize(entry);
+    m_totalBytes += entry.size;
+    m_entries.append(std::move(entry));
+    ++m_appendedTotal;
+    trimToLimitLocked();
+}
+
+void LoggerManager::commitPendingLineLocked()
+{
+    if (m_pending.isEmpty())
+        return;
+    QString text = std::move(m_pending);
+    m_pending.clear();
+    appendLogLocked(std::move(text));
+}
+
+void LoggerManager::trimToLimitLocked()
+{
+    if (m_totalBytes <= kMaxTotalBytes)
+        return;
+    while (m_totalBytes > kMaxTotalBytes && m_firstEntry < m_entries.size()) {
+        m_totalBytes -= m_entries.at(m_firstEntry).size;
+        ++m_firstEntry;
+    }
+    // Drop the removed front in one go once it is a sizeable share, so trimming stays O(1) amortised.
+    if (m_firstEntry > 4096 && m_firstEntry * 2 > m_entries.size()) {
+        m_entries.remove(0, m_firstEntry);
+        m_firstEntry = 0;
+    }
+}
+
+} // namespace tessaravolt::common

@@ -1,0 +1,194 @@
+#include "common/logger_manager.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <iostream>
+#include <vector>
+
+using tessaravolt::common::LoggerManager;
+
+namespace {
+LoggerManager& logger()
+{
+    return LoggerManager::instance();
+}
+
+QStringList messages()
+{
+    QStringList out;
+    for (const auto& entry : logger().entries())
+        out << entry.message;
+    return out;
+}
+
+void clearLog()
+{
+    QTemporaryDir dir;
+    logger().exportLog(dir.filePath("discard.log"));
+}
+} // namespace
+
+class TestLoggerManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { clearLog(); }
+
+    void insertionsBuildOneLine()
+    {
+        logger() << "a" << 5 << std::endl;
+        logger() << std::endl; // nothing pending: no entry
+        logger() << true << false << ' ' << (unsigned short)65535 << ' ' << (short)-1 << ' ' << -12LL << ' '
+                 << 7ULL << ' ' << 4000u << ' ' << std::string("abc") << ' ' << QByteArray("\xe4\xb8\xad")
+                 << ' ' << QString("q") << ' ' << static_cast<const char*>(nullptr) << std::endl;
+        const QString wideText = QStringLiteral("Frame overflowed");
+        const QChar* wide = wideText.constData();
+        logger() << wide << std::endl;
+        logger() << 1234567 << std::endl; // no grouping
+        QCOMPARE(messages(), QStringList({"a5", "10 65535 -1 -12 7 4000 abc \u4e2d q ", "Frame overflowed", "1234567"}));
+    }
+
+    void lineBreaksBecomeSpaces()
+    {
+        logger() << "x\r\ny" << std::endl;
+        logger() << "   " << std::endl;
+        logger().addLog("a\nb");
+        QCOMPARE(messages(), QStringList({"x  y", "   ", "a b"}));
+    }
+
+    void addLogLeavesPendingLine()
+    {
+        logger() << "pending";
+        logger().addLog("whole");
+        logger() << std::endl;
+        QCOMPARE(messages(), QStringList({"whole", "pending"}));
+    }
+
+    void cacheEncode_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("leading zeros dropped") << QByteArray::fromHex("0FF000") << "t:0xF 0xF0 0x0";
+        QTest::newRow("upper case") << QByteArray::fromHex("00AA10") << "t:0x0 0xAA 0x10";
+        QTest::newRow("empty") << QByteArray() << "t:";
+    }
+
+    void cacheEncode()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        logger().cacheEncode("t", reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
+        QCOMPARE(messages(), QStringList({expected}));
+    }
+
+    void exportNewestFirst()
+    {
+        logger() << "first" << std::endl;
+        QTest::qWait(5);
+        logger() << "second" << std::endl;
+        const auto entries = logger().entries();
+        QCOMPARE(entries.size(), 2);
+        const qint64 bytes = logger().totalBytes();
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("new/nested/folder/app.log");
+        QVERIFY(logger().exportLog(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QCOMPARE(text.size(), bytes);
+        const QByteArray expected = (LoggerManager::formatTimestamp(entries[1].timestamp) + "  second\n"
+                                     + LoggerManager::formatTimestamp(entries[0].timestamp) + "  first\n")
+                                        .toUtf8();
+        QCOMPARE(text, expected);
+        QVERIFY(QRegularExpression("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  second\n").match(text).hasMatch());
+        QCOMPARE(logger().entries().size(), 0);
+        QCOMPARE(logger().totalBytes(), 0);
+
+        // A second export writes an empty file.
+        QVERIFY(logger().exportLog(path));
+        QCOMPARE(QFile(path).size(), 0);
+    }
+
+    void failedExportKeepsTheLog()
+    {
+        logger() << "keep me" << std::endl;
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QVERIFY(!logger().exportLog(dir.filePath("file/under/a/file.log"))); // folder cannot be made
+        QVERIFY(!logger().exportLog(dir.path()));                            // a folder, not a file
+        QCOMPARE(messages(), QStringList({"keep me"}));
+        QVERIFY(logger().exportLog(dir.filePath("ok.log")));
+        QCOMPARE(messages(), QStringList());
+    }
+
+    void capDropsOldest()
+    {
+        // Entries of exactly 100 bytes: 23 timestamp + 2 + 74 message + 1.
+        const QString message(74, QLatin1Char('m'));
+        constexpr int kFit = 83886; // 8,388,608 / 100
+        for (int i = 0; i < kFit; ++i)
+            logger().addLog(message);
+        QCOMPARE(logger().entries().size(), qsizetype(kFit));
+        logger().addLog("n" + message.mid(1));
+        const auto entries = logger().entries();
+        QCOMPARE(entries.size(), qsizetype(kFit));
+        QCOMPARE(entries.last().message.at(0), QLatin1Char('n'));
+        QCOMPARE(logger().totalBytes(), qint64(kFit) * 100);
+
+        // An entry larger than the whole cap empties the log.
+        logger().addLog(QString(int(LoggerManager::kMaxTotalBytes), QLatin1Char('z')));
+        QCOMPARE(logger().entries().size(), 0);
+        QCOMPARE(logger().totalBytes(), 0);
+    }
+
+    void concurrentWriters()
+    {
+        constexpr int kThreads = 8;
+        constexpr int kLines = 2000;
+        std::vector<QThread*> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.push_back(QThread::create([t] {
+                for (int i = 0; i < kLines; ++i) {
+                    if (i % 2)
+                        logger().addLog(QString("w%1-%2").arg(t).arg(i));
+                    else {
+                        const unsigned char bytes[] = {0x00, 0xAA};
+                        logger().cacheEncode("hex", bytes, sizeof bytes);
+                    }
+                }
+            }));
+            threads.back()->start();
+        }
+        for (QThread* thread : threads) {
+            QVERIFY(thread->wait(60000));
+            delete thread;
+        }
+        const auto entries = logger().entries();
+        qint64 sum = 0;
+        int whole = 0;
+        for (const auto& e : entries) {
+            sum += e.size;
+            QCOMPARE(e.size, LoggerManager::calculateEntrySize(e));
+            if (e.message.startsWith('w'))
+                ++whole;
+        }
+        QCOMPARE(whole, kThreads * kLines / 2);
+        QCOMPARE(sum, logger().totalBytes());
+        // Pieces of concurrent hexadecimal lines may interleave, but none is lost.
+        int tags = 0;
+        for (const auto& e : entries)
+            tags += e.message.count("hex");
+        QCOMPARE(tags, kThreads * kLines / 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLoggerManager)
+#include "tst_logger_manager.moc"
