@@ -4,7 +4,8 @@ set -u
 app=$1
 broken=$2
 export TMPDIR=$(mktemp -d)
-trap 'kill $first 2>/dev/null; rm -rf "$TMPDIR"' EXIT
+export XDG_RUNTIME_DIR=$(mktemp -d)  # mktemp makes it 0700, as Qt requires
+trap 'kill $first 2>/dev/null; rm -rf "$TMPDIR" "$XDG_RUNTIME_DIR"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 "$app" & first=$!
