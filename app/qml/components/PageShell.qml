@@ -1,4 +1,11 @@
 import QtQuick
+import Tessaravolt
 
 Item {
+    id: root
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.pageBackground
+    }
 }

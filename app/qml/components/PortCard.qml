@@ -1,0 +1,206 @@
+import QtQuick
+import QtQuick.Layouts
+import Tessaravolt
+
+Rectangle {
+    id: root
+
+    property string portName: ""
+    property bool active: false
+    property string watts: "0.0"
+    property string volts: "0.0"
+    property string current: "0.0"
+    property string rating: "0"
+    property string protocol: ""
+    property string plugin: ""
+    property bool isInput: true
+    property string headerColor: ""
+    readonly property bool isNotAPort: portName !== "A"
+    readonly property bool isWireless: portName === "W"
+
+    width: parent ? parent.width : 0
+    height: parent ? parent.height : 0
+    radius: Theme.panelRadius
+    color: Theme.panel
+    opacity: active ? 1.0 : 0.56
+
+    // Only the top corners are round: the clipped gradient is taller than the header by its radius.
+    Rectangle {
+        id: portTitle
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: 70
+        color: "transparent"
+        clip: true
+
+        Rectangle {
+            width: parent.width
+            height: parent.height + radius
+            radius: Theme.panelRadius
+            gradient: Gradient {
+                orientation: Gradient.Horizontal
+                GradientStop {
+                    position: 0.0
+                    color: root.headerColor.length === 7 ? "#4d" + root.headerColor.substring(1) : "transparent"
+                }
+                GradientStop {
+                    position: 1.0
+                    color: root.headerColor.length === 7 ? root.headerColor : "transparent"
+                }
+            }
+        }
+
+        AppText {
+            anchors.left: parent.left
+            anchors.leftMargin: 20
+            anchors.verticalCenter: parent.verticalCenter
+            anchors.verticalCenterOffset: 3
+            text: root.portName
+            font.pixelSize: Theme.fontLarge
+            font.family: Theme.suisseIntlSemiBold.name
+            font.weight: 600
+            skipLangCheck: true
+        }
+
+        Image {
+            x: 80
+            anchors.verticalCenter: parent.verticalCenter
+            source: root.plugin
+        }
+    }
+
+    ColumnLayout {
+        x: 20
+        width: 48
+        anchors.top: portTitle.bottom
+        anchors.bottom: parent.bottom
+
+        Item {
+            Layout.preferredHeight: 10
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 1
+
+            Image {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 28
+                height: 48
+                visible: root.active
+                source: root.isInput ? "../assets/power_input_small.svg" : "../assets/power_output_small.svg"
+            }
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 1
+
+            Image {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 30
+                height: 58
+                fillMode: Image.PreserveAspectFit
+                visible: root.isNotAPort && root.active
+                source: root.isWireless ? (root.protocol === "Qi2" ? "../assets/protocol_qi2.png"
+                                                                   : "../assets/protocol_qi.png")
+                                        : "../assets/power_cable.svg"
+            }
+        }
+
+        Item {
+            Layout.preferredHeight: 10
+        }
+    }
+
+    ColumnLayout {
+        x: 80
+        width: parent.width - x - 20
+        anchors.top: portTitle.bottom
+        anchors.bottom: parent.bottom
+
+        Item {
+            Layout.preferredHeight: 10
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 1
+            visible: root.active
+
+            Column {
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 10
+
+                Row {
+                    AppText {
+                        text: root.watts
+                        font.pixelSize: Theme.fontMedium
+                        font.weight: 400
+                        skipLangCheck: true
+                    }
+                    ThinUnit {
+                        text: " W"
+                    }
+                }
+
+                Row {
+                    AppText {
+                        text: root.volts
+                        font.pixelSize: Theme.fontMedium
+                        font.weight: 400
+                        skipLangCheck: true
+                    }
+                    ThinUnit {
+                        text: " V"
+                    }
+                    AppText {
+                        text: " / "
+                        font.pixelSize: Theme.fontMedium
+                        font.weight: 400
+                        skipLangCheck: true
+                    }
+                    AppText {
+                        text: root.current
+                        font.pixelSize: Theme.fontMedium
+                        font.weight: 400
+                        skipLangCheck: true
+                    }
+                    ThinUnit {
+                        text: " A"
+                    }
+                }
+            }
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.preferredHeight: 1
+
+            AppText {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: root.isNotAPort && root.active
+                text: root.protocol
+                font.pixelSize: Theme.fontMedium
+                font.weight: 400
+                skipLangCheck: true
+            }
+        }
+
+        Item {
+            Layout.preferredHeight: 10
+        }
+    }
+
+    component ThinUnit: AppText {
+        font.pixelSize: Theme.fontMedium
+        font.family: Theme.suisseIntlThin.name
+        font.weight: 275
+        skipLangCheck: true
+    }
+}

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+struct hid_device_;
+
+namespace tessaravolt::transport {
+
+// The maker's USB vendor ids, enumerated in this order. udev/70-tessaravolt.rules lists the same.
+inline constexpr std::array<uint16_t, 2> kSupportedVendorIds{0x3A5D, 0x3A5E};
+
+struct DeviceId
+{
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    friend bool operator==(const DeviceId&, const DeviceId&) = default;
+};
+
+// Every value other than Foreground selects the background queue.
+enum class HidRequestPriority : uint8_t {
+    Foreground = 0,
+    Background = 1,
+};
+
+struct QueuedHidPacket
+{
+    std::vector<uint8_t> bytes;
+    std::chrono::steady_clock::time_point enqueuedAt;
+};
+
+struct HidRequestQueue
+{
+    std::deque<QueuedHidPacket> foregroundQueue;
+    std::deque<QueuedHidPacket> backgroundQueue;
+
+    void clear();
+};
+
+struct HidCandidate
+{
+    DeviceId id;
+    std::string path;
+};
+
+struct ProbeCacheKey
+{
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    std::string path;
+    friend bool operator==(const ProbeCacheKey&, const ProbeCacheKey&) = default;
+};
+
+struct ProbeCacheKeyHash
+{
+    size_t operator()(const ProbeCacheKey& key) const noexcept;
+};
+
+struct ProbeBackoffResult
+{
+    uint32_t failures = 0;
+    bool changed = false;
+    uint64_t retryAfterSeconds = 0;
+};
+
+// Per-device memory of failed probes, so a present but silent device is not probed on every
+// attempt: 2, 5, 10, then 30 s between probes.
+class ProbeBackoffCache
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Entry
+    {
+        uint32_t failures = 0;
+        Clock::time_point retryAt{};
+        Clock::time_point lastFailureAt{};
+    };
+
+    static constexpr size_t kMaxEntries = 64;
+    static constexpr uint32_t kMaxFailures = 4;
+    static std::chrono::seconds retryDelay(uint32_t failures);
+
+    ProbeBackoffResult recordProtocolFailure(const DeviceId& id, const std::string& path, Clock::time_point now);
+    const Entry* find(const ProbeCacheKey& key) const;
+    void erase(const ProbeCacheKey& key);
+    // Forgets every device that is not present any more.
+    void retainOnly(const std::vector<ProbeCacheKey>& present);
+    void clear();
+    size_t size() const;
+    bool empty() const;
+
+private:
+    std::unordered_map<ProbeCacheKey, Entry, ProbeCacheKeyHash> m_entries;
+};
+
+// Unplug test after a failed read, write or probe: the last-error code read right after the
+// failure, and the library's error text.
+bool isDisconnectError(uint32_t lastError, const QString& errorText);
+
+// The process-wide link to the one open power bank: discovery and probe, the worker thread that
+// reads input reports and writes the two paced write queues, and the unplug detection.
+class HidBridge : public QObject
+{
+    Q_OBJECT
+
+public:
+    static HidBridge* instance();
+    ~HidBridge() override;
+
+    bool connected() const;
+    bool sendData(const uint8_t* data, size_t length, HidRequestPriority priority);
+    size_t backgroundQueueDepth() const;
+    void closeDevice();
+    bool openSupportedPowerBank();
+
+    // Test support: the clock the probe back-off decides by (steady clock by default), and a
+    // look at the back-off memory.
+    void setBackoffClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
+    const ProbeBackoffCache& backoffCacheForTesting() const { return probeBackoffCache; }
+
+signals:
+    void connectedChanged(bool connected);
+    void dataReceived(const QByteArray& data);
+    void errorOccurred(const QString& message);
+
+private:
+    HidBridge();
+
+    void closeDeviceImpl(bool clearBackoff);
+    void taskLoop();
+    bool writeQueuedData();
+    void logConnectFailureOnce(const QString& reason, uint64_t enumerated, uint64_t matched, uint64_t deferred,
+                               uint64_t attempts, std::optional<DeviceId> lastDevice, const QString& error,
+                               int64_t elapsedMs);
+    std::chrono::steady_clock::time_point backoffNow() const;
+
+    hid_device_* device = nullptr;
+    DeviceId deviceId;
+    bool deviceInfoValid = false;
+    QString lastFailureSignature;
+    std::atomic<bool> connectedFlag{false};
+    mutable std::mutex deviceMutex;
+    mutable std::mutex queueMutex;
+    int64_t lastWriteMs = 0;
+    HidRequestQueue requestQueue;
+    std::thread worker;
+    ProbeBackoffCache probeBackoffCache;
+    std::function<std::chrono::steady_clock::time_point()> backoffClock;
+};
+
+} // namespace tessaravolt::transport

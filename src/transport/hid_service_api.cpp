@@ -1,0 +1,951 @@
+#include "transport/hid_service_api.h"
+
+#include "common/i18n.h"
+#include "common/logger_manager.h"
+#include "common/singleton_slot.h"
+#include "protocol/frame_codec.h"
+#include "transport/hid_bridge.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <QUdpSocket>
+
+#include <array>
+#include <mutex>
+
+namespace tessaravolt::transport {
+
+namespace {
+
+using common::LoggerManager;
+using protocol::Frame;
+
+const QSet<uint8_t> STATIC_INFO_STR = {0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0B, 0x0C, 0x0D, 0x10};
+
+constexpr std::array<uint8_t, 16> kStaticInfoRequests = {0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0B,
+                                                         0x0C, 0x0D, 0x0E, 0x0F, 0x2F, 0x12, 0x22, 0x10};
+
+constexpr int64_t kSocTtlMs = 5000;
+constexpr int64_t kSohTtlMs = 60000;
+constexpr int kNtpPacketSize = 48;
+constexpr uint64_t kNtpToUnixSeconds = 2208988800ULL;
+
+common::SingletonSlot<HidServiceApi>& singletonSlot()
+{
+    static common::SingletonSlot<HidServiceApi> slot;
+    return slot;
+}
+
+LoggerManager& logger()
+{
+    return LoggerManager::instance();
+}
+
+uint16_t readU16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+uint32_t readU32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+uint64_t readU64(const uint8_t* p)
+{
+    return uint64_t(readU32(p)) | (uint64_t(readU32(p + 4)) << 32);
+}
+
+const uint8_t* payloadOf(const uint8_t* frame)
+{
+    return frame + 4;
+}
+
+int payloadLength(const uint8_t* frame)
+{
+    return frame[3];
+}
+
+// Fewest payload bytes an answer must carry for the fields its handler reads.
+int minimumPayload(uint8_t command, uint8_t sub)
+{
+    switch (command) {
+    case 0x10:
+        switch (sub) {
+        case 0x06: return 15;
+        case 0x07: return 1;
+        case 0x0A: return 1;
+        case 0x0E: return 4;
+        default: return 0;
+        }
+    case 0x11:
+        return sub == 0x01 ? 18 : 0;
+    case 0x12:
+        switch (sub) {
+        case 0x01: return 8;
+        case 0x02: return 1;
+        case 0x03: return 2;
+        default: return 0;
+        }
+    case 0x20:
+        switch (sub) {
+        case 0x01: return 1;
+        case 0x02: return 1;
+        case 0x03: return 2;
+        case 0x04: return 16;
+        case 0x05: return 1;
+        default: return 0;
+        }
+    case 0xA1:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+QString decodeUpToNul(const char* bytes, qsizetype size)
+{
+    qsizetype end = 0;
+    while (end < size && bytes[end] != '\0')
+        ++end;
+    return QString::fromUtf8(bytes, end);
+}
+
+QString twoPartText(const uint8_t* second, const QByteArray& first)
+{
+    const auto* firstFrame = reinterpret_cast<const uint8_t*>(first.constData());
+    QByteArray joined(reinterpret_cast<const char*>(payloadOf(firstFrame)), payloadLength(firstFrame));
+    joined.append(reinterpret_cast<const char*>(payloadOf(second)), payloadLength(second));
+    return decodeUpToNul(joined.constData(), joined.size());
+}
+
+// Replays are emitted inside the request call; a receiver that asks again from its handler
+// would replay again without end. Such a nested call of the same request is ignored.
+class ReplayGuard
+{
+public:
+    ReplayGuard(uint32_t& active, uint32_t bit) : m_active(active), m_bit(bit), m_entered(!(active & bit))
+    {
+        m_active |= m_bit;
+    }
+    ~ReplayGuard()
+    {
+        if (m_entered)
+            m_active &= ~m_bit;
+    }
+    bool nested() const { return !m_entered; }
+
+private:
+    uint32_t& m_active;
+    uint32_t m_bit;
+    bool m_entered;
+};
+
+enum ReplayBit : uint32_t {
+    ReplayStaticInfo = 1u << 0,
+    ReplayAppTitle = 1u << 1,
+    ReplayStaticCellInfo = 1u << 2,
+    ReplayPortCount = 1u << 3,
+    ReplayRealtime = 1u << 4,
+};
+
+bool ignoreNested(const ReplayGuard& guard, const char* tag)
+{
+    if (!guard.nested())
+        return false;
+    logger() << tag << ": nested call during cache replay ignored" << std::endl;
+    return true;
+}
+
+QList<HidServiceApi::TimeServer> defaultTimeServers()
+{
+    return {
+        {QHostAddress(QStringLiteral("162.159.200.1")), 123},
+        {QHostAddress(QStringLiteral("216.239.35.0")), 123},
+        {QHostAddress(QStringLiteral("129.6.15.28")), 123},
+        {QHostAddress(QStringLiteral("132.163.96.1")), 123},
+    };
+}
+
+} // namespace
+
+QString extractPureStr(const uint8_t* frame, int offset)
+{
+    const int length = payloadLength(frame) - offset;
+    if (offset < 0 || length <= 0)
+        return QString();
+    return decodeUpToNul(reinterpret_cast<const char*>(payloadOf(frame) + offset), length);
+}
+
+HidServiceApi::HidServiceApi(QObject* parent)
+    : QObject(parent)
+    , m_timeServers(defaultTimeServers())
+{
+    HidBridge* bridge = HidBridge::instance();
+    connect(bridge, &HidBridge::dataReceived, this, &HidServiceApi::handlePacketReceived, Qt::QueuedConnection);
+    connect(bridge, &HidBridge::connectedChanged, this, &HidServiceApi::onDeviceConnectionChanged,
+            Qt::AutoConnection);
+
+    pollTimer.setInterval(5000);
+    pollTimer.setTimerType(Qt::CoarseTimer);
+    connect(&pollTimer, &QTimer::timeout, this, &HidServiceApi::pollStatisticEvents);
+    initEventLogs();
+
+    udpSocket = new QUdpSocket(this);
+    if (udpSocket->bind(QHostAddress::AnyIPv4, 0)) {
+        logger() << "Bound to port:" << udpSocket->localPort() << std::endl;
+        connect(udpSocket, &QUdpSocket::readyRead, this, &HidServiceApi::onUdpDataRecv);
+    } else {
+        logger() << "ServerTime: Failed to bind:" << udpSocket->errorString() << std::endl;
+    }
+}
+
+HidServiceApi::~HidServiceApi()
+{
+    singletonSlot().release(this);
+    disconnect(HidBridge::instance(), nullptr, this, nullptr);
+    disconnect(udpSocket, nullptr, this, nullptr);
+    pollTimer.stop();
+    destroyEventLogs();
+}
+
+HidServiceApi* HidServiceApi::instance()
+{
+    return singletonSlot().get([] { return new HidServiceApi(nullptr); });
+}
+
+HidServiceApi* HidServiceApi::create(QQmlEngine*, QJSEngine*)
+{
+    return instance();
+}
+
+qint64 HidServiceApi::nowMs() const
+{
+    return m_clock ? m_clock() : QDateTime::currentMSecsSinceEpoch();
+}
+
+void HidServiceApi::setClock(std::function<qint64()> clock)
+{
+    m_clock = std::move(clock);
+}
+
+void HidServiceApi::setTimeServers(const QList<TimeServer>& servers)
+{
+    m_timeServers = servers;
+}
+
+QList<HidServiceApi::TimeServer> HidServiceApi::timeServers() const
+{
+    return m_timeServers;
+}
+
+quint16 HidServiceApi::timeSocketPort() const
+{
+    return udpSocket ? udpSocket->localPort() : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Request path
+
+HidServiceApi::SendResult HidServiceApi::sendRequest(const char* tag, uint8_t command, uint8_t subCommand,
+                                                     const uint8_t* payload, size_t length,
+                                                     HidRequestPriority priority)
+{
+    const std::unique_ptr<Frame> frame = protocol::encodeFrame(command, subCommand, payload, length);
+    if (frame->size == 0) {
+        logger() << tag << ":" << frame->error << std::endl;
+        return SendResult::BuildFailed;
+    }
+    logger().cacheEncode(tag, frame->data, frame->size);
+    return HidBridge::instance()->sendData(frame->data, frame->size, priority) ? SendResult::Queued
+                                                                              : SendResult::Refused;
+}
+
+HidServiceApi::SendResult HidServiceApi::sendRequest(const QString& tag, uint8_t command, uint8_t subCommand,
+                                                     const uint8_t* payload, size_t length,
+                                                     HidRequestPriority priority)
+{
+    return sendRequest(tag.toUtf8().constData(), command, subCommand, payload, length, priority);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Receiving
+
+void HidServiceApi::handlePacketReceived(const QByteArray& data)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.constData());
+    logger().cacheEncode("handlePacketReceived", bytes, data.size());
+    const std::unique_ptr<Frame> frame = protocol::decodeFrame(bytes, data.size());
+    if (frame->size == 0) {
+        logger() << "handlePacketReceived: decode frame fail, " << frame->error << std::endl;
+        return;
+    }
+    dispatchFrame(frame->data, int(frame->size));
+}
+
+void HidServiceApi::dispatchDecodedFrame(const QByteArray& plaintextFrame)
+{
+    if (plaintextFrame.size() < 4 || plaintextFrame.size() < 4 + uint8_t(plaintextFrame[3])
+        || uint8_t(plaintextFrame[3]) > protocol::kMaxPayloadLength) {
+        logger() << "dispatchDecodedFrame: malformed frame, size=" << plaintextFrame.size() << std::endl;
+        return;
+    }
+    // Handlers may read a decoded frame's whole 64-byte buffer, as they do for a device answer.
+    QByteArray buffer = plaintextFrame;
+    if (buffer.size() < qsizetype(protocol::kInputReportLength))
+        buffer.append(QByteArray(protocol::kInputReportLength - buffer.size(), '\0'));
+    dispatchFrame(reinterpret_cast<const uint8_t*>(buffer.constData()), int(plaintextFrame.size()));
+}
+
+void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
+{
+    const uint8_t command = frame[1];
+    const uint8_t sub = frame[2];
+    logger() << "handlePacketReceived: command=" << QString::number(command, 16).toUpper()
+             << ", subcmd=" << int(sub) << std::endl;
+    logger().cacheEncode("handleFrameDecode", frame, size);
+
+    switch (command) {
+    case 0x10:
+    case 0x11:
+    case 0x12:
+    case 0x20:
+    case 0x30:
+    case 0x31:
+    case 0xA1:
+        break;
+    default:
+        logger() << "handlePacketReceived: ommit cmd" << std::endl;
+        return;
+    }
+
+    const int need = minimumPayload(command, sub);
+    if (payloadLength(frame) < need) {
+        logger() << "handlePacketReceived: short answer dropped, command=" << QString::number(command, 16).toUpper()
+                 << ", subcmd=" << int(sub) << ", len=" << payloadLength(frame) << ", need=" << need << std::endl;
+        return;
+    }
+
+    switch (command) {
+    case 0x10: handleStaticInfo(frame, size); break;
+    case 0x11: handleDeviceEvents(frame); break;
+    case 0x12: handleDeviceSettings(frame); break;
+    case 0x20: handleCellRealtimeStatus(frame, true); break;
+    case 0x30: handleCellDetailInfo(frame); break;
+    case 0x31: handleInputOutputInfo(frame); break;
+    case 0xA1: handleSendConfig(frame); break;
+    }
+}
+
+void HidServiceApi::onDeviceConnectionChanged(bool connected)
+{
+    if (connected) {
+        syncDeviceTime();
+        requestStaticCellInfo();
+        startStatisticsPoll();
+        return;
+    }
+    stopStatisticsPoll();
+    {
+        std::unique_lock lock(staticInfoCacheMutex);
+        staticInfoCache.clear();
+    }
+    {
+        std::unique_lock lock(realtimeCacheMutex);
+        realtimeCache.clear();
+    }
+    resetEventLogs();
+    {
+        std::unique_lock lock(cellItemCacheMutex);
+        cellItemCache.clear();
+    }
+    logger() << "handleConnectedChanged:" << connected << ", Clear Cache" << std::endl;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Static information (command 0x10) and the per-cell items
+
+bool HidServiceApi::sendStaticInfoStep(uint8_t subCommand, const char* requestTag, const QString& replayTag)
+{
+    QByteArray cached;
+    {
+        std::shared_lock lock(staticInfoCacheMutex);
+        cached = staticInfoCache.value(subCommand);
+    }
+    if (!cached.isEmpty()) {
+        const auto* frame = reinterpret_cast<const uint8_t*>(cached.constData());
+        logger().cacheEncode(replayTag.toUtf8().constData(), frame, cached.size());
+        handleStaticInfo(frame, -1);
+        return true;
+    }
+    return sendRequest(requestTag, 0x10, subCommand, nullptr, 0, HidRequestPriority::Foreground)
+        != SendResult::BuildFailed;
+}
+
+void HidServiceApi::requestStaticInfo()
+{
+    ReplayGuard guard(m_activeReplays, ReplayStaticInfo);
+    if (ignoreNested(guard, "requestStaticInfo"))
+        return;
+    for (const uint8_t sub : kStaticInfoRequests) {
+        const QString replayTag = QStringLiteral("requestStaticInfo(Cache[0x%1])").arg(sub, 0, 16);
+        if (!sendStaticInfoStep(sub, "requestStaticInfo", replayTag))
+            return;
+    }
+}
+
+void HidServiceApi::requestAppTitle()
+{
+    ReplayGuard guard(m_activeReplays, ReplayAppTitle);
+    if (ignoreNested(guard, "requestAppTitle"))
+        return;
+    QByteArray first;
+    QByteArray second;
+    {
+        std::shared_lock lock(staticInfoCacheMutex);
+        first = staticInfoCache.value(common::STATIC_INFO_APP_TITLE1);
+        second = staticInfoCache.value(common::STATIC_INFO_APP_TITLE2);
+    }
+    if (!first.isEmpty() && !second.isEmpty()) {
+        logger().cacheEncode("requestAppTitle1(Cache)", reinterpret_cast<const uint8_t*>(first.constData()),
+                             first.size());
+        handleStaticInfo(reinterpret_cast<const uint8_t*>(first.constData()), -1);
+        logger().cacheEncode("requestAppTitle2(Cache)", reinterpret_cast<const uint8_t*>(second.constData()),
+                             second.size());
+        handleStaticInfo(reinterpret_cast<const uint8_t*>(second.constData()), -1);
+        return;
+    }
+    sendRequest("requestAppTitle1", 0x10, common::STATIC_INFO_APP_TITLE1, nullptr, 0,
+                HidRequestPriority::Foreground);
+    sendRequest("requestAppTitle2", 0x10, common::STATIC_INFO_APP_TITLE2, nullptr, 0,
+                HidRequestPriority::Foreground);
+}
+
+void HidServiceApi::requestStaticCellInfo()
+{
+    ReplayGuard guard(m_activeReplays, ReplayStaticCellInfo);
+    if (ignoreNested(guard, "requestStaticCellInfo"))
+        return;
+    sendStaticInfoStep(common::STATIC_INFO_BATTERY_INFO, "requestStaticCellInfo",
+                       QStringLiteral("requestStaticCellInfo(Cache)"));
+}
+
+void HidServiceApi::requestPortCount()
+{
+    ReplayGuard guard(m_activeReplays, ReplayPortCount);
+    if (ignoreNested(guard, "requestPortCount"))
+        return;
+    sendStaticInfoStep(common::STATIC_INFO_PORT_COUNT, "requestPortCount", QStringLiteral("requestPortCount(Cache)"));
+}
+
+void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
+{
+    const uint8_t sub = frame[2];
+    const uint8_t* payload = payloadOf(frame);
+    const int16_t payloadLen = int16_t(payloadLength(frame));
+
+    if (STATIC_INFO_STR.contains(sub)) {
+        const QString text = extractPureStr(frame, 0);
+        switch (sub) {
+        case 0x01:
+            logger() << "handleStaticInfo: brand " << text << std::endl;
+            emit brand(text);
+            break;
+        case 0x02:
+            logger() << "handleStaticInfo: factory " << text << std::endl;
+            emit factory(text);
+            break;
+        case 0x03:
+            logger() << "handleStaticInfo: mannufacturer " << text << std::endl;
+            emit batteryManufacturer(text);
+            break;
+        case 0x04:
+            logger() << "handleStaticInfo: product sn " << text << std::endl;
+            emit productSn(text);
+            break;
+        case 0x05:
+            logger() << "handleStaticInfo: battery type " << text << std::endl;
+            emit batteryType(text);
+            break;
+        case 0x08:
+            logger() << "handleStaticInfo: production date " << text << std::endl;
+            emit productionDate(text);
+            break;
+        case 0x09:
+            logger() << "handleStaticInfo: model " << text << std::endl;
+            emit model(text);
+            break;
+        case 0x0B:
+            logger() << "handleStaticInfo: product name " << text << std::endl;
+            emit productName(text);
+            break;
+        case 0x0C:
+            logger() << "handleStaticInfo: hardware version " << text << std::endl;
+            emit hardwareVersion(text);
+            break;
+        case 0x0D:
+            logger() << "handleStaticInfo: software version " << text << std::endl;
+            emit softwareVersion(text);
+            break;
+        case 0x10:
+            logger() << "handleStaticInfo: battery model " << text << std::endl;
+            emit batteryModel(text);
+            break;
+        }
+    } else if (sub == common::STATIC_INFO_BATTERY_INFO) {
+        const uint16_t cellCount = payload[0];
+        const uint32_t capacity = readU32(payload + 1);
+        const uint32_t voltage = readU32(payload + 5);
+        const uint16_t power = readU16(payload + 9);
+        const uint16_t cycleRated = readU16(payload + 11);
+        const uint16_t fullVoltage = readU16(payload + 13);
+        logger() << "handleStaticInfo: battery info " << "cell_count(" << cellCount << "), " << "capacity("
+                 << capacity << "), " << "voltage(" << voltage << "), " << "power(" << power << "), "
+                 << "cycle_rated(" << cycleRated << "), " << "full_voltage(" << fullVoltage << ")" << std::endl;
+        emit batteryInfo(cellCount, capacity, voltage, power, cycleRated, fullVoltage);
+        handleCellItemStep(cellCount);
+    } else if (sub == common::STATIC_INFO_PORT_COUNT) {
+        const uint16_t count = payload[0];
+        logger() << "handleStaticInfo: port count " << count << std::endl;
+        emit portCount(count);
+    } else if (sub == 0x0A) {
+        const uint8_t index = payload[0];
+        const QString text = extractPureStr(frame, 1);
+        {
+            std::unique_lock lock(cellItemCacheMutex);
+            cellItemCache[index].sn = text;
+        }
+        logger() << "handleStaticInfo: battery sn " << text << std::endl;
+        emitCellItemIfComplete(index);
+    } else if (sub == 0x0E) {
+        const uint32_t bits = readU32(payload);
+        logger() << "handleStaticInfo: supported protocol " << bits << std::endl;
+        emit supportProtocol(bits);
+    } else if (sub == common::STATIC_INFO_ORIGIN_MANUFACTURER1) {
+        logger() << "handleStaticInfo: origin mannufacturer1 LEN=" << payloadLen << std::endl;
+    } else if (sub == common::STATIC_INFO_APP_TITLE1) {
+        logger() << "handleStaticInfo: apptitle1 LEN=" << payloadLen << std::endl;
+    } else if (sub == common::STATIC_INFO_BATTERY_MANUFACTURER_CN1) {
+        logger() << "handleStaticInfo: mannufacturer cn1 LEN=" << payloadLen << std::endl;
+    } else if (sub == 0x2F || sub == common::STATIC_INFO_APP_TITLE2 || sub == 0x22) {
+        uint8_t firstSub = 0;
+        const char* lenPrefix = nullptr;
+        const char* textPrefix = nullptr;
+        if (sub == 0x2F) {
+            firstSub = common::STATIC_INFO_ORIGIN_MANUFACTURER1;
+            lenPrefix = "handleStaticInfo: origin mannufacturer2 LEN=";
+            textPrefix = "handleStaticInfo: origin mannufacturer ";
+        } else if (sub == common::STATIC_INFO_APP_TITLE2) {
+            firstSub = common::STATIC_INFO_APP_TITLE1;
+            lenPrefix = "handleStaticInfo: apptitle2 LEN=";
+            textPrefix = "handleStaticInfo: apptitle ";
+        } else {
+            firstSub = common::STATIC_INFO_BATTERY_MANUFACTURER_CN1;
+            lenPrefix = "handleStaticInfo: mannufacturer cn2 LEN=";
+            textPrefix = "handleStaticInfo: mannufacturer cn ";
+        }
+        logger() << lenPrefix << payloadLen << std::endl;
+        QByteArray first;
+        {
+            std::shared_lock lock(staticInfoCacheMutex);
+            first = staticInfoCache.value(firstSub);
+        }
+        if (!first.isEmpty()) {
+            const QString text = twoPartText(frame, first);
+            logger() << textPrefix << text << std::endl;
+            if (sub == 0x2F)
+                emit originManufacturer(text);
+            else if (sub == common::STATIC_INFO_APP_TITLE2)
+                emit appTitle(text);
+            else
+                emit batteryManufacturerCn(text);
+        }
+    } else {
+        logger() << "handleStaticInfo: Not matched resolved for subcmd " << int(sub) << std::endl;
+        return;
+    }
+
+    if (len < 1)
+        return;
+    logger() << "handleStaticInfo: cached: len=" << len << std::endl;
+    std::unique_lock lock(staticInfoCacheMutex);
+    staticInfoCache.insert(sub, QByteArray(reinterpret_cast<const char*>(frame), len));
+}
+
+void HidServiceApi::handleCellItemStep(uint16_t cellCount)
+{
+    QMap<uint8_t, CellItemInfo> cached;
+    {
+        std::shared_lock lock(cellItemCacheMutex);
+        if (cellItemCache.isEmpty()) {
+            for (uint16_t i = 0; i < cellCount; ++i) {
+                const uint8_t index = uint8_t(i);
+                if (sendRequest("requestCellItemSn", 0x10, 0x0A, &index, 1, HidRequestPriority::Foreground)
+                    == SendResult::BuildFailed)
+                    return;
+                if (sendRequest("requestCellItemAts", 0x20, 0x05, &index, 1, HidRequestPriority::Foreground)
+                    == SendResult::BuildFailed)
+                    return;
+            }
+            return;
+        }
+        cached = cellItemCache;
+    }
+    for (auto it = cached.cbegin(); it != cached.cend(); ++it) {
+        if (it->sn.isEmpty() || it->activateTs.isEmpty())
+            continue;
+        const int16_t index = int16_t(it.key());
+        logger() << "requestCellItemInfo(Cache): index=" << index << ", sn=" << it->sn << ", activateTs"
+                 << it->activateTs << std::endl;
+        emit cellItemInfo(index, it->sn, it->activateTs);
+    }
+}
+
+void HidServiceApi::emitCellItemIfComplete(uint8_t index)
+{
+    CellItemInfo item;
+    {
+        std::shared_lock lock(cellItemCacheMutex);
+        item = cellItemCache.value(index);
+    }
+    if (item.sn.isEmpty() || item.activateTs.isEmpty())
+        return;
+    logger() << "handleCellItemInfo: index=" << int16_t(index) << ", sn=" << item.sn << ", activateTs"
+             << item.activateTs << std::endl;
+    emit cellItemInfo(int16_t(index), item.sn, item.activateTs);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Live data and display settings
+
+void HidServiceApi::requestCellRealtimeStatus()
+{
+    ReplayGuard guard(m_activeReplays, ReplayRealtime);
+    if (ignoreNested(guard, "requestCellRealtimeStatus"))
+        return;
+    for (const uint8_t sub : {uint8_t(0x01), uint8_t(0x02), uint8_t(0x03)}) {
+        const int64_t now = nowMs();
+        QByteArray replay;
+        {
+            std::unique_lock lock(realtimeCacheMutex);
+            auto it = realtimeCache.find(sub);
+            if (it != realtimeCache.end()) {
+                if (now - it->storedAtMs < it->ttlMs && !it->frame.isEmpty())
+                    replay = it->frame;
+                else
+                    realtimeCache.erase(it);
+            }
+        }
+        if (!replay.isEmpty()) {
+            const auto* frame = reinterpret_cast<const uint8_t*>(replay.constData());
+            logger().cacheEncode("requestCellRealtimeStatus(Cache)", frame, replay.size());
+            handleCellRealtimeStatus(frame, false);
+            continue;
+        }
+        if (sendRequest("requestCellRealtimeStatus", 0x20, sub, nullptr, 0, HidRequestPriority::Foreground)
+            == SendResult::BuildFailed)
+            return;
+    }
+}
+
+void HidServiceApi::requestCellCurrentEvent()
+{
+    sendRequest("requestCellCurrentEvent", 0x20, 0x04, nullptr, 0, HidRequestPriority::Foreground);
+}
+
+void HidServiceApi::requestCellDetailInfo()
+{
+    sendRequest("requestCellDetailInfo", 0x30, 0x00, nullptr, 0, HidRequestPriority::Foreground);
+}
+
+void HidServiceApi::requestInputOutputInfo(uint8_t position, uint8_t amount)
+{
+    const uint8_t payload[2] = {position, amount};
+    sendRequest("requestInputOutputInfo", 0x31, 0x00, payload, sizeof payload, HidRequestPriority::Foreground);
+}
+
+void HidServiceApi::requestDeviceSettings()
+{
+    for (const uint8_t sub : {uint8_t(0x01), uint8_t(0x02), uint8_t(0x03)}) {
+        if (sendRequest("requestDeviceSettings", 0x12, sub, nullptr, 0, HidRequestPriority::Foreground)
+            == SendResult::BuildFailed)
+            return;
+    }
+}
+
+namespace {
+
+// The value is logged once the frame is built, before the frame itself.
+void sendSetting(const char* tag, const char* valueLabel, uint32_t value, uint8_t sub, const uint8_t* payload,
+                 size_t length)
+{
+    const std::unique_ptr<Frame> frame = protocol::encodeFrame(0xA1, sub, payload, length);
+    if (frame->size == 0) {
+        logger() << tag << ":" << frame->error << std::endl;
+        return;
+    }
+    logger() << valueLabel << value << std::endl;
+    logger().cacheEncode(tag, frame->data, frame->size);
+    HidBridge::instance()->sendData(frame->data, frame->size, HidRequestPriority::Foreground);
+}
+
+} // namespace
+
+void HidServiceApi::setBrighteness(uint8_t brightness)
+{
+    sendSetting("setBrighteness", "setBrighteness=", brightness, 0x02, &brightness, 1);
+}
+
+void HidServiceApi::setScreenTimeout(uint16_t timeout)
+{
+    const uint8_t payload[2] = {uint8_t(timeout & 0xFF), uint8_t(timeout >> 8)};
+    sendSetting("setScreenTimeout", "setScreenTimeout=", timeout, 0x03, payload, sizeof payload);
+}
+
+void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevice)
+{
+    const uint8_t sub = frame[2];
+    const uint8_t* payload = payloadOf(frame);
+    int64_t ttl = 0;
+
+    switch (sub) {
+    case 0x01:
+    case 0x02: {
+        uint16_t value = payload[0];
+        const bool isSoc = sub == 0x01;
+        if (value <= 100) {
+            logger() << (isSoc ? "handleCellRealtimeStatus: soc " : "handleCellRealtimeStatus: soh ") << value
+                     << std::endl;
+        } else {
+            logger() << (isSoc ? "handleCellRealtimeStatus: illegal soc " : "handleCellRealtimeStatus: illegal soh ")
+                     << value << std::endl;
+            value = 100;
+        }
+        if (isSoc) {
+            emit soc(value);
+            ttl = kSocTtlMs;
+        } else {
+            emit soh(value);
+            ttl = kSohTtlMs;
+        }
+        break;
+    }
+    case 0x03: {
+        const uint16_t value = readU16(payload);
+        logger() << "handleCellRealtimeStatus: cycle count " << value << std::endl;
+        emit cycleCount(value);
+        ttl = kSohTtlMs;
+        break;
+    }
+    case 0x04: {
+        const uint16_t seq = readU16(payload);
+        const uint64_t ts = readU64(payload + 2);
+        const uint8_t flags = payload[10];
+        const uint8_t info = payload[12];
+        const uint16_t code = readU16(payload + 14);
+        const uint8_t type = (flags >> 4) & 0x03;
+        const QLocale locale = common::I18n::instance()->language();
+        logger() << "handleCellRealtimeStatus: current event " << "seq(" << seq << "), " << "ts(" << ts << "), "
+                 << "type(" << (type != 0 ? "ABNORMAL" : "ACTIVITY") << "), " << "state("
+                 << common::I18n::resolveEventStatus(flags & 0x0F, locale) << "), " << "info("
+                 << common::I18n::resolveActivityEvent(info, locale) << "), " << "code(" << code << ")" << std::endl;
+        emit currentEvent(type, info);
+        return;
+    }
+    case 0x05: {
+        const uint8_t index = payload[0];
+        const QString text = extractPureStr(frame, 1);
+        {
+            std::unique_lock lock(cellItemCacheMutex);
+            cellItemCache[index].activateTs = text;
+        }
+        logger() << "handleCellRealtimeStatus: activate " << text << ", bytes=" << payloadLength(frame) << std::endl;
+        emitCellItemIfComplete(index);
+        return;
+    }
+    default:
+        logger() << "handleCellRealtimeStatus: Not matched resolved for subcmd " << int(sub) << std::endl;
+        return;
+    }
+
+    if (!fromDevice)
+        return;
+    CacheCellRealtimeInfo entry;
+    entry.frame = QByteArray(reinterpret_cast<const char*>(frame), payloadLength(frame) + 4);
+    entry.ttlMs = ttl;
+    entry.storedAtMs = nowMs();
+    std::unique_lock lock(realtimeCacheMutex);
+    realtimeCache.insert(sub, entry);
+}
+
+void HidServiceApi::handleCellDetailInfo(const uint8_t* frame)
+{
+    const int count = payloadLength(frame) / 8;
+    if (count == 0) {
+        logger() << "handleCellDetailInfo: no cell detail info" << std::endl;
+        return;
+    }
+    logger() << "handleCellDetailInfo: count=" << count << std::endl;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* record = payloadOf(frame) + 8 * i;
+        const uint16_t index = record[0];
+        const uint16_t voltage = readU16(record + 1);
+        const uint16_t current = readU16(record + 3);
+        const int16_t temp = int16_t(readU16(record + 5));
+        logger() << "handleCellDetailInfo: " << "index(" << index << "), " << "voltage(" << voltage << "), "
+                 << "currentMa(" << current << "), " << "tempC(" << temp << ")" << std::endl;
+        emit cellDetailInfo(index, voltage, current, temp);
+    }
+}
+
+void HidServiceApi::handleInputOutputInfo(const uint8_t* frame)
+{
+    if (payloadLength(frame) < 12) {
+        logger() << "handleInputOutputInfo: no input out info" << std::endl;
+        return;
+    }
+    const int count = payloadLength(frame) / 12;
+    logger() << "handleInputOutputInfo: count" << count << std::endl;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* record = payloadOf(frame) + 12 * i;
+        const uint16_t index = record[0];
+        const uint8_t status = record[1] >> 4;
+        const uint8_t type = record[1] & 0x0F;
+        const uint16_t voltage = readU16(record + 2);
+        const uint16_t current = readU16(record + 4);
+        const int16_t temp = int16_t(readU16(record + 6));
+        const uint8_t protocol = record[8];
+        const uint16_t power = readU16(record + 9);
+        logger() << "handleInputOutputInfo: " << "index(" << index << "), " << "status(" << int(status) << "), "
+                 << "type(" << int(type) << "), " << "voltage(" << voltage << "), " << "currentMa(" << current
+                 << "), " << "tempC(" << temp << "), " << "protocol(" << int(protocol) << "), " << "power(" << power
+                 << ")" << std::endl;
+        emit portInfo(index, status, type, voltage, current, temp, protocol, power);
+    }
+}
+
+void HidServiceApi::handleDeviceSettings(const uint8_t* frame)
+{
+    const uint8_t sub = frame[2];
+    const uint8_t* payload = payloadOf(frame);
+    switch (sub) {
+    case 0x02: {
+        const uint16_t value = payload[0];
+        logger() << "handleDeviceSettings: brightness " << "(" << value << ")" << std::endl;
+        emit brightness(value);
+        break;
+    }
+    case 0x03: {
+        const uint16_t value = readU16(payload);
+        logger() << "handleDeviceSettings: screen timeout " << "(" << value << ")" << std::endl;
+        emit screenTimeout(value);
+        break;
+    }
+    case 0x01: {
+        const uint64_t value = readU64(payload);
+        logger() << "handleDeviceSettings: current time " << "(" << value << ")" << std::endl;
+        emit currentTime(value);
+        break;
+    }
+    default:
+        logger() << "handleDeviceSettings: Not matched resolved for subcmd " << int(sub) << std::endl;
+        break;
+    }
+}
+
+void HidServiceApi::handleSendConfig(const uint8_t* frame)
+{
+    const uint8_t sub = frame[2];
+    const uint8_t result = payloadOf(frame)[0];
+    logger() << "handleSendConfig: subcommand=" << int(sub) << std::endl;
+    const bool support = result != 2;
+    const bool success = result == 0;
+    switch (sub) {
+    case 0x02:
+        logger() << "handleSendConfig: brightness " << "support(" << support << "), " << "ok(" << success << ")"
+                 << std::endl;
+        emit brightnessResult(support, success);
+        break;
+    case 0x03:
+        logger() << "handleSendConfig: screen timeout " << "support(" << support << "), " << "ok(" << success << ")"
+                 << std::endl;
+        emit screenTimeoutResult(support, success);
+        break;
+    case 0x01:
+        logger() << "handleSendConfig: current time " << "support(" << support << ")" << "ok(" << success << ")"
+                 << std::endl;
+        emit currentTimeResult(support, success);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device clock
+
+void HidServiceApi::syncDeviceTime()
+{
+    QByteArray request(kNtpPacketSize, '\0');
+    request[0] = char(0x1B);
+    for (const TimeServer& server : std::as_const(m_timeServers)) {
+        const qint64 sent = udpSocket->writeDatagram(request, server.address, server.port);
+        if (sent == -1) {
+            logger() << "syncDeviceTime: Failed to send " << udpSocket->errorString() << std::endl;
+            continue;
+        }
+        m_timeRequestAddress = server.address;
+        m_timeRequestPort = server.port;
+        logger() << server.address.toString() << "syncDeviceTime: requestTime sent " << sent << " bytes" << std::endl;
+        return;
+    }
+}
+
+void HidServiceApi::onUdpDataRecv()
+{
+    while (udpSocket->hasPendingDatagrams()) {
+        QByteArray buffer(qMax<qint64>(udpSocket->pendingDatagramSize(), 0), '\0');
+        QHostAddress sender;
+        quint16 senderPort = 0;
+        const qint64 read = udpSocket->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
+        if (read == -1) {
+            logger() << "onUdpDataRecv: Read error:" << udpSocket->errorString() << std::endl;
+            // A datagram that cannot be read may stay pending; the next readyRead tries again.
+            break;
+        }
+        buffer.truncate(read);
+        logger() << "onUdpDataRecv: Received from:" << sender.toString() << ":" << senderPort << std::endl;
+        if (m_timeRequestPort == 0 || senderPort != m_timeRequestPort
+            || !sender.isEqual(m_timeRequestAddress, QHostAddress::TolerantConversion)) {
+            logger() << "onUdpDataRecv: Ignored reply from an address the request did not go to" << std::endl;
+            continue;
+        }
+        if (buffer.size() < kNtpPacketSize) {
+            logger() << "onUdpDataRecv: Invalid packet size:" << buffer.size() << std::endl;
+            continue;
+        }
+        const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.constData());
+        const uint32_t transmit = (uint32_t(bytes[40]) << 24) | (uint32_t(bytes[41]) << 16)
+                                  | (uint32_t(bytes[42]) << 8) | uint32_t(bytes[43]);
+        // Zero means the server does not know the time. Below 2^31 the count has wrapped: it
+        // belongs to the era that began in 2036.
+        if (transmit == 0)
+            continue;
+        uint64_t seconds = transmit;
+        if (transmit < 0x80000000U)
+            seconds += 0x100000000ULL;
+        if (seconds > kNtpToUnixSeconds - 1)
+            setDeviceTime(seconds - kNtpToUnixSeconds);
+    }
+}
+
+void HidServiceApi::setDeviceTime(uint64_t secs)
+{
+    logger() << "setDeviceTime:" << secs << "S" << std::endl;
+    uint8_t payload[8];
+    for (int i = 0; i < 8; ++i)
+        payload[i] = uint8_t(secs >> (8 * i));
+    sendRequest("setDeviceTime", 0xA1, 0x01, payload, sizeof payload, HidRequestPriority::Foreground);
+}
+
+} // namespace tessaravolt::transport

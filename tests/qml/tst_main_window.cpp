@@ -1,0 +1,354 @@
+#include "common/i18n.h"
+#include "common/logger_manager.h"
+#include "transport/hid_service_api.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextLayout>
+#include <QUrl>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <memory>
+#include <optional>
+
+Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
+
+using tessaravolt::common::I18n;
+using tessaravolt::common::LoggerManager;
+using tessaravolt::transport::HidServiceApi;
+
+namespace {
+
+struct MainWindow
+{
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+
+    QQuickItem* item(const char* name) const { return window->findChild<QQuickItem*>(QString::fromLatin1(name)); }
+    QObject* object(const char* name) const { return window->findChild<QObject*>(QString::fromLatin1(name)); }
+
+    QVariant call(const char* function, QVariantList args = {}) const
+    {
+        QVariant result;
+        QGenericArgument a[4];
+        QList<QVariant> held = args;
+        for (int i = 0; i < held.size(); ++i)
+            a[i] = Q_ARG(QVariant, held[i]);
+        const bool ok = QMetaObject::invokeMethod(window, function, Q_RETURN_ARG(QVariant, result), a[0], a[1], a[2], a[3]);
+        if (!ok)
+            qWarning("cannot call %s", function);
+        return result;
+    }
+
+    // A point of the design surface in window coordinates.
+    QPoint toWindow(QPointF design) const { return item("designSurface")->mapToScene(design).toPoint(); }
+};
+
+MainWindow loadMain(std::optional<QSize> size)
+{
+    MainWindow main;
+    main.engine = std::make_unique<QQmlApplicationEngine>();
+    main.engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+    main.engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"), QStringLiteral("1_0_8"));
+    if (size) {
+        main.engine->rootContext()->setContextProperty(QStringLiteral("initialWindowWidth"), size->width());
+        main.engine->rootContext()->setContextProperty(QStringLiteral("initialWindowHeight"), size->height());
+    }
+    main.engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml")));
+    if (!main.engine->rootObjects().isEmpty())
+        main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
+    return main;
+}
+
+void setEnglish(bool english)
+{
+    if (I18n::instance()->isEn() != english)
+        I18n::instance()->toggleLanguage();
+}
+
+QDir screenshotDir()
+{
+    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
+    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("shell-screenshots")) : configured);
+    dir.mkpath(QStringLiteral("."));
+    return dir;
+}
+
+bool near(QRgb pixel, QRgb expected, int tolerance = 6)
+{
+    return qAbs(qRed(pixel) - qRed(expected)) <= tolerance && qAbs(qGreen(pixel) - qGreen(expected)) <= tolerance
+        && qAbs(qBlue(pixel) - qBlue(expected)) <= tolerance;
+}
+
+// Pixels of a window rectangle that are clearly brighter than the background: drawn text or artwork.
+int litPixels(const QImage& image, QRect area)
+{
+    int lit = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) > 150)
+                ++lit;
+    return lit;
+}
+
+// True when the font draws every character of the text with a real glyph (no .notdef box).
+bool hasAllGlyphs(const QFont& font, const QString& text)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    if (runs.isEmpty())
+        return false;
+    for (const QGlyphRun& run : runs)
+        for (quint32 glyph : run.glyphIndexes())
+            if (glyph == 0)
+                return false;
+    return true;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { setEnglish(true); }
+
+    void scaleAndCentring_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QPoint>("origin");
+        QTest::newRow("full HD at 70 %") << QSize(1008, 756) << 0.7 << QPoint(0, 0);
+        QTest::newRow("narrower than 4:3") << QSize(1000, 756) << 1000.0 / 1440 << QPoint(0, 3);
+        QTest::newRow("design size") << QSize(1440, 1080) << 1.0 << QPoint(0, 0);
+        QTest::newRow("wide") << QSize(1200, 700) << 700.0 / 1080 << QPoint(133, 0);
+        QTest::newRow("square") << QSize(800, 800) << 800.0 / 1440 << QPoint(0, 100);
+        QTest::newRow("tiny") << QSize(1, 1) << 1.0 / 1440 << QPoint(0, 0);
+    }
+
+    void scaleAndCentring()
+    {
+        QFETCH(QSize, size);
+        QFETCH(double, scale);
+        QFETCH(QPoint, origin);
+        const MainWindow main = loadMain(size);
+        QVERIFY(main.window);
+        QCOMPARE(main.window->size(), size);
+        QCOMPARE(main.window->minimumSize(), size);
+        QCOMPARE(main.window->maximumSize(), size);
+        QQuickItem* surface = main.item("designSurface");
+        QCOMPARE(main.window->property("designScale").toDouble(), scale);
+        QCOMPARE(surface->scale(), scale);
+        QCOMPARE(QPoint(qRound(surface->x()), qRound(surface->y())), origin);
+        QCOMPARE(surface->size(), QSizeF(1440, 1080));
+    }
+
+    void withoutRootContextSizeTheWindowHasTheDesignSize()
+    {
+        const MainWindow main = loadMain(std::nullopt);
+        QVERIFY(main.window);
+        QCOMPARE(main.window->size(), QSize(1440, 1080));
+        QCOMPARE(main.window->title(), QStringLiteral("Tessaravolt"));
+        QVERIFY(main.window->flags() & Qt::FramelessWindowHint);
+    }
+
+    void pageChoice_data()
+    {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("shown");
+        for (int page : {1, 2, 3, 4, 0})
+            QTest::addRow("not connected, page %d", page) << false << page << "startup";
+        QTest::newRow("power") << true << 1 << "power";
+        QTest::newRow("health") << true << 2 << "health";
+        QTest::newRow("settings") << true << 3 << "settings";
+        QTest::newRow("diagnostics") << true << 4 << "diagnostics";
+        QTest::newRow("page 0") << true << 0 << "diagnostics";
+        QTest::newRow("page 5") << true << 5 << "diagnostics";
+        QTest::newRow("page -1") << true << -1 << "diagnostics";
+    }
+
+    void pageChoice()
+    {
+        QFETCH(bool, connected);
+        QFETCH(int, page);
+        QFETCH(QString, shown);
+        static const MainWindow main = loadMain(QSize(1008, 756));
+        QCOMPARE(main.call("pageNameFor", {connected, page}).toString(), shown);
+    }
+
+    void idleWindow()
+    {
+        const MainWindow main = loadMain(std::nullopt);
+        QQuickItem* loader = main.item("pageLoader");
+        QQuickItem* page = qvariant_cast<QQuickItem*>(loader->property("item"));
+        QVERIFY(page);
+        QVERIFY(QString::fromLatin1(page->metaObject()->className()).startsWith(QLatin1String("StartupPage")));
+        QCOMPARE(loader->position(), QPointF(0, 120));
+        QCOMPARE(page->size(), QSizeF(1440, 960));
+        QVERIFY(!main.item("sidebar")->isVisible());
+        QQuickItem* header = main.item("headerText");
+        QCOMPARE(header->property("text").toString(), QStringLiteral("Be Ready for Today."));
+        QCOMPARE(header->x() + header->width(), 1440.0 - 72);
+        QCOMPARE(header->property("font").value<QFont>().weight(), QFont::Normal);
+        QCOMPARE(main.item("windowControls")->position(), QPointF(1349, 10));
+    }
+
+    void dragBand_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<int>("visibility");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("left of the controls") << 1332.5 << int(QWindow::Windowed) << true;
+        QTest::newRow("at the limit") << 1333.0 << int(QWindow::Windowed) << false;
+        QTest::newRow("maximized") << 10.0 << int(QWindow::Maximized) << false;
+        QTest::newRow("full screen") << 10.0 << int(QWindow::FullScreen) << false;
+    }
+
+    void dragBand()
+    {
+        QFETCH(double, x);
+        QFETCH(int, visibility);
+        QFETCH(bool, moves);
+        static const MainWindow main = loadMain(QSize(1008, 756));
+        const double controlsX = main.item("windowControls")->x();
+        QCOMPARE(main.call("mayStartMove", {x, controlsX, visibility}).toBool(), moves);
+    }
+
+    void displaySettingsAreCachedAndClearedOnLoss()
+    {
+        const MainWindow main = loadMain(QSize(1008, 756));
+        HidServiceApi* service = HidServiceApi::instance();
+        emit service->brightness(3);
+        emit service->screenTimeout(30);
+        emit service->appTitle(QStringLiteral("PB-01"));
+        QCOMPARE(main.window->property("cachedBrightness").toInt(), 3);
+        QCOMPARE(main.window->property("cachedScreenTimeout").toInt(), 30);
+        QCOMPARE(main.window->property("appTitle").toString(), QStringLiteral("PB-01"));
+        // Not connected: the idle text, whatever the title.
+        QCOMPARE(main.window->property("realTitle").toString(), QStringLiteral("Be Ready for Today."));
+        main.call("applyConnection", {false});
+        QCOMPARE(main.window->property("cachedBrightness").toInt(), 0);
+        QCOMPARE(main.window->property("cachedScreenTimeout").toInt(), 0);
+        QCOMPARE(main.window->property("appTitle").toString(), QStringLiteral("PB-01"));
+    }
+
+    void connectionAsksForTitleAndDisplaySettings()
+    {
+        const MainWindow main = loadMain(QSize(1008, 756));
+        const auto before = LoggerManager::instance().entries().size();
+        main.call("applyConnection", {true});
+        const auto entries = LoggerManager::instance().entries().mid(before);
+        qsizetype title = -1, settings = -1;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (title < 0 && entries[i].message.contains(QLatin1String("requestAppTitle")))
+                title = i;
+            if (settings < 0 && entries[i].message.contains(QLatin1String("requestDeviceSettings")))
+                settings = i;
+        }
+        QVERIFY2(title >= 0, "no title request");
+        QVERIFY2(settings > title, "no display-settings request after the title request");
+    }
+
+    void exportGesture()
+    {
+        const MainWindow main = loadMain(QSize(1008, 756));
+        QObject* dialog = main.object("logSaveDialog");
+        QQuickItem* pressArea = main.item("titlePressArea");
+        QVERIFY(dialog && pressArea);
+        const QPoint title = main.toWindow(QPointF(128, 71));
+        QCOMPARE(dialog->property("title").toString(), QStringLiteral("Export Log"));
+        QCOMPARE(dialog->property("nameFilters").toStringList(),
+                 QStringList({QStringLiteral("Log files (*.log *.txt)"), QStringLiteral("All files (*)")}));
+        QCOMPARE(dialog->property("defaultSuffix").toString(), QString());
+
+        // Presses away from the diagnostics page are not counted.
+        for (int i = 0; i < 12; ++i)
+            QTest::mouseClick(main.window, Qt::LeftButton, {}, title);
+        QCOMPARE(pressArea->property("exportLogClickCount").toInt(), 0);
+        QVERIFY(!dialog->property("visible").toBool());
+
+        main.window->setProperty("currentPage", 4);
+        for (int i = 0; i < 9; ++i)
+            QTest::mouseClick(main.window, Qt::LeftButton, {}, title);
+        QCOMPARE(pressArea->property("exportLogClickCount").toInt(), 9);
+        main.window->setProperty("currentPage", 2);
+        main.window->setProperty("currentPage", 4);
+        QVERIFY(!dialog->property("visible").toBool());
+        QTest::mouseClick(main.window, Qt::LeftButton, {}, title);
+        QCOMPARE(pressArea->property("exportLogClickCount").toInt(), 0);
+        QTRY_VERIFY(dialog->property("visible").toBool());
+
+        const QString proposed = dialog->property("currentFile").toUrl().toString();
+        const QString documents = QUrl::fromLocalFile(
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).toString();
+        QVERIFY2(QRegularExpression(QStringLiteral("^%1/app_log_\\d{4}(_\\d\\d){5}_1_0_8$")
+                                        .arg(QRegularExpression::escape(documents)))
+                     .match(proposed).hasMatch(),
+                 qPrintable(proposed));
+
+        // Accepting hands the chosen file to the log export.
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("chosen.log"));
+        LoggerManager::instance() << "exported by the gesture" << std::endl;
+        QVERIFY(QMetaObject::invokeMethod(dialog, "exportLog", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString())));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("exported by the gesture"));
+        QMetaObject::invokeMethod(dialog, "close");
+    }
+
+    void screenshotIdleEnglishAndChinese()
+    {
+        setEnglish(true);
+        const MainWindow main = loadMain(std::nullopt);
+        QVERIFY(main.window);
+        main.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.window));
+        // The rings have unfolded after 1000 ms and turn slowly at first.
+        QTest::qWait(1150);
+        for (const bool english : {true, false}) {
+            setEnglish(english);
+            const QImage image = main.window->grabWindow();
+            QVERIFY(image.save(screenshotDir().filePath(english ? QStringLiteral("idle-en.png")
+                                                                : QStringLiteral("idle-zh.png"))));
+            QCOMPARE(image.size(), QSize(1440, 1080));
+            QVERIFY(near(image.pixel(700, 20), qRgb(0x1E, 0x1E, 0x1E)));
+            QVERIFY(near(image.pixel(20, 1060), qRgb(0x1E, 0x1E, 0x1E)));
+            // Rings centred in the page area (top 120, 960 high), 20 up.
+            QVERIFY(near(image.pixel(720, 580 + 89), qRgb(0x00, 0x96, 0x47), 40));
+            QVERIFY(near(image.pixel(720, 580 - 89), qRgb(0x1E, 0x1E, 0x1E)));
+            QVERIFY(near(image.pixel(720, 580 - 77), qRgb(0x00, 0xC8, 0x39), 40));
+            QVERIFY(near(image.pixel(720, 580), qRgb(0x1E, 0x1E, 0x1E)));
+            QVERIFY2(litPixels(image, QRect(60, 52, 136, 38)) > 300, "no title wordmark");
+            QVERIFY2(litPixels(image, QRect(1100, 60, 268, 40)) > 150, "no idle header");
+            QVERIFY2(litPixels(image, QRect(300, 700, 840, 40)) > 300, "no prompt");
+
+            QQuickItem* loader = main.item("pageLoader");
+            QQuickItem* page = qvariant_cast<QQuickItem*>(loader->property("item"));
+            QQuickItem* prompt = page->findChild<QQuickItem*>(QStringLiteral("prompt"));
+            const QString text = prompt->property("text").toString();
+            QCOMPARE(text, english ? QStringLiteral("Please connect device via USB-C.")
+                                   : QStringLiteral("请将设备通过USB-C插入进行连接"));
+            QVERIFY2(hasAllGlyphs(prompt->property("font").value<QFont>(), text), "a character has no glyph");
+            // The idle header is not translated.
+            QCOMPARE(main.item("headerText")->property("text").toString(), QStringLiteral("Be Ready for Today."));
+        }
+        setEnglish(true);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

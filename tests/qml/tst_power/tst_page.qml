@@ -1,0 +1,367 @@
+import QtQuick
+import QtTest
+import Tessaravolt
+
+// The power page fed through the service's own signals, as the device's answers would arrive.
+Item {
+    id: stage
+    width: 1280
+    height: 960
+
+    Component {
+        id: pageComponent
+        PowerPage {
+            width: 1280
+            height: 960
+        }
+    }
+
+    Component {
+        id: cardComponent
+        PortCard {
+            width: 280
+            height: 280
+        }
+    }
+
+    TestCase {
+        id: testCase
+        name: "PowerPage"
+        when: windowShown
+
+        function walk(item, out) {
+            if (!item)
+                return out;
+            out.push(item);
+            const kids = item.children || [];
+            for (let i = 0; i < kids.length; ++i)
+                walk(kids[i], out);
+            if (item.contentItem && out.indexOf(item.contentItem) < 0)
+                walk(item.contentItem, out);
+            return out;
+        }
+
+        function items(root, predicate) {
+            return walk(root, []).filter(predicate);
+        }
+
+        function texts(root, text) {
+            return items(root, i => i.text === text && i.skipLangCheck !== undefined);
+        }
+
+        function shownText(root, text) {
+            const found = texts(root, text);
+            return found.length > 0 && found.some(t => t.visible);
+        }
+
+        function cards(page) {
+            return items(page, i => i.portName !== undefined && i.isWireless !== undefined)
+                .sort((a, b) => a.y - b.y || a.x - b.x);
+        }
+
+        function bigNumbers(page) {
+            return items(page, i => i.skipLangCheck !== undefined && i.font.pixelSize === 90)
+                .sort((a, b) => a.x - b.x);
+        }
+
+        function loaderOf(page) {
+            return items(page, i => i.sourceComponent !== undefined && i.asynchronous !== undefined)[0];
+        }
+
+        function ratingRows(page) {
+            return items(page, i => i.total !== undefined && i.spacing !== undefined);
+        }
+
+        function feedExample() {
+            HidServiceApi.portCount(4);
+            HidServiceApi.portInfo(0, 2, 1, 9000, 2220, 31, 3, 300);
+            HidServiceApi.portInfo(1, 0, 1, 0, 0, 25, 0, 300);
+            HidServiceApi.portInfo(2, 1, 2, 5000, 1000, 28, 0, 150);
+            HidServiceApi.portInfo(3, 2, 3, 9000, 1000, 30, 54, 150);
+            HidServiceApi.soc(76);
+        }
+
+        function createPage() {
+            const page = createTemporaryObject(pageComponent, stage);
+            verify(page);
+            waitForRendering(page);
+            return page;
+        }
+
+        function setEnglish(english) {
+            if (I18n.isEn !== english)
+                I18n.toggleLanguage();
+            compare(I18n.isEn, english);
+        }
+
+        function cleanup() {
+            setEnglish(true);
+        }
+
+        function test_initialIdlePage() {
+            const page = createPage();
+            compare(page.soc, 0);
+            compare(page.portCount, 0);
+            compare(page.sortedIndexList.length, 0);
+            compare(cards(page).length, 0);
+            const numbers = bigNumbers(page);
+            compare(numbers.map(n => n.text).join(), "0,0,0");
+            compare(numbers[1].x, 590, "output total without an arrow column");
+            compare(numbers[2].x, 915);
+            verify(shownText(page, "Output"));
+            verify(shownText(page, "Input"));
+            verify(!shownText(page, "Pass Through"));
+            compare(ratingRows(page).filter(r => r.visible).length, 0);
+            const loader = loaderOf(page);
+            verify(!loader.active);
+            compare(loader.item, null);
+        }
+
+        function test_fourPortExample() {
+            const page = createPage();
+            feedExample();
+            compare(page.portCount, 4);
+            compare(JSON.stringify(page.sortedIndexList), "[2,0,1,3]");
+            compare(page.outputW, 29);
+            compare(page.outputWMax, 45);
+            compare(page.inputW, 5);
+            compare(page.inputWMax, 15);
+            verify(page.hasInput && page.hasOutput);
+            waitForRendering(page);
+
+            const c = cards(page);
+            compare(c.map(x => x.portName).join(), "A,C1,C2,W");
+            compare(c.map(x => x.headerColor).join(), "#64DD00,#00C739,#009546,#009546");
+            compare(c.map(x => x.opacity).join(), "1,1,0.56,1");
+            compare(c.map(x => x.isInput).join(), "true,false,false,false");
+            compare(c.map(x => x.plugin).join(),
+                    "../assets/power_a.svg,../assets/power_c.svg,../assets/power_c.svg,../assets/power_w.svg");
+            compare(c[1].watts + "|" + c[1].volts + "|" + c[1].current + "|" + c[1].rating, "20.0|9.0|2.2|30.0");
+            compare(c[3].protocol, I18n.resolvePortProtocol(54, I18n.language));
+            // Four cards share the first row, 20 apart.
+            compare(c.map(x => x.x).join(), "0,300,600,900");
+            compare(c.map(x => x.y).join(), "0,0,0,0");
+
+            compare(bigNumbers(page).map(n => n.text).join(), "76,29,5");
+            verify(shownText(page, "Pass Through"));
+            verify(!shownText(page, "Output"));
+            verify(!shownText(page, "Input"));
+            compare(ratingRows(page).filter(r => r.visible).length, 0);
+            compare(bigNumbers(page)[1].x, 658, "output total beside the arrow column");
+
+            wait(300);
+            const shot = grabImage(page);
+            shot.save(powerScreenshotDir + "/power_page_en.png");
+
+            // The idle C2 card is the W card's twin (same header colour) drawn at 56 % over the page.
+            const bg = Qt.color("#1E1E1E");
+            const active = shot.pixel(40 + 900 + 250, 320 + 35);
+            const idle = shot.pixel(40 + 600 + 250, 320 + 35);
+            fuzzyCompare(idle.g, 0.56 * active.g + 0.44 * bg.g, 0.03);
+            fuzzyCompare(idle.b, 0.56 * active.b + 0.44 * bg.b, 0.03);
+            verify(active.g > 0.5, "opaque header end of the W card");
+            const idleBody = shot.pixel(40 + 600 + 260, 320 + 260);
+            const activeBody = shot.pixel(40 + 900 + 260, 320 + 260);
+            fuzzyCompare(activeBody.r, Qt.color("#323232").r, 0.01);
+            fuzzyCompare(idleBody.r, 0.56 * activeBody.r + 0.44 * bg.r, 0.01);
+            // The first header fades from the panel showing through to lime at its right end.
+            const firstLeft = shot.pixel(40 + 5, 320 + 35);
+            const firstRight = shot.pixel(40 + 270, 320 + 35);
+            verify(firstRight.g > firstLeft.g + 0.3, "horizontal header gradient");
+
+            setEnglish(false);
+            waitForRendering(page);
+            verify(shownText(page, "边充边放"));
+            verify(shownText(page, "剩余电量"));
+            compare(bigNumbers(page).map(n => n.text).join(), "76,29,5");
+            wait(100);
+            grabImage(page).save(powerScreenshotDir + "/power_page_zh.png");
+        }
+
+        function test_unknownTypesChangeNothing() {
+            const page = createPage();
+            HidServiceApi.portInfo(1, 2, 1, 5000, 1000, 20, 0, 100);
+            const before = JSON.stringify(page.inoutPorts) + JSON.stringify(page.sortedIndexList) + page.outputW;
+            HidServiceApi.portInfo(1, 1, 0, 9000, 3000, 20, 0, 300);
+            HidServiceApi.portInfo(2, 1, 5, 9000, 3000, 20, 0, 300);
+            compare(JSON.stringify(page.inoutPorts) + JSON.stringify(page.sortedIndexList) + page.outputW, before);
+            compare(page.hasInput, false);
+            compare(page.inoutPorts[1].name, "C");
+        }
+
+        function test_recordsStayAndRename() {
+            const page = createPage();
+            HidServiceApi.portCount(2);
+            HidServiceApi.portInfo(1, 2, 1, 5000, 2000, 20, 0, 100);
+            compare(page.inoutPorts[1].name, "C");
+            // An index beyond the count is stored like any other.
+            HidServiceApi.portInfo(3, 2, 1, 5000, 1000, 20, 0, 100);
+            compare(page.inoutPorts[1].name, "C1");
+            compare(page.inoutPorts[3].name, "C2");
+            compare(page.outputW, 15);
+            // Later answers replace one record; the silent port keeps its share.
+            HidServiceApi.portInfo(3, 0, 1, 0, 0, 20, 0, 100);
+            compare(page.outputW, 10);
+            compare(page.hasOutput, true);
+            waitForRendering(page);
+            const c = cards(page);
+            compare(c.map(x => x.portName + ":" + x.active).join(), "C1:true,C2:false");
+        }
+
+        function test_flowStates_data() {
+            return [
+                { tag: "idle", ports: [[0, 0, 1, 0, 0, 300]], loaded: null, output: true, input: true,
+                  passThrough: false, outRow: false, inRow: false },
+                { tag: "output only", ports: [[0, 2, 1, 12000, 1000, 650]], loaded: ["power_output_italic.svg", "power_none.svg"],
+                  output: true, input: true, passThrough: false, outRow: true, inRow: false, outTotal: "12", outMax: "65" },
+                { tag: "input only", ports: [[0, 1, 1, 20000, 1500, 300]], loaded: ["power_none.svg", "power_input_italic.svg"],
+                  output: true, input: true, passThrough: false, outRow: false, inRow: true, inTotal: "30", inMax: "30" },
+                { tag: "pass-through", ports: [[0, 1, 1, 20000, 1500, 300], [1, 2, 2, 5000, 1000, 100]],
+                  loaded: ["power_output_big.svg", "power_input_big.svg"],
+                  output: false, input: false, passThrough: true, outRow: false, inRow: false },
+            ];
+        }
+
+        function test_flowStates(data) {
+            const page = createPage();
+            data.ports.forEach(p => HidServiceApi.portInfo(p[0], p[1], p[2], p[3], p[4], 20, 0, p[5]));
+            waitForRendering(page);
+            const loader = loaderOf(page);
+            const numbers = bigNumbers(page);
+            grabImage(page).save(powerScreenshotDir + "/power_flow_" + data.tag.replace(/ /g, "_") + ".png");
+            if (data.loaded === null) {
+                compare(loader.item, null);
+            } else {
+                verify(loader.item);
+                const images = loader.item.children;
+                compare(images.length, 2);
+                for (let i = 0; i < 2; ++i)
+                    verify(String(images[i].source).endsWith("/assets/" + data.loaded[i]), String(images[i].source));
+                compare(loader.item.width, 68);
+                compare(numbers[1].x, 658);
+            }
+            compare(shownText(page, "Output"), data.output);
+            compare(shownText(page, "Input"), data.input);
+            compare(shownText(page, "Pass Through"), data.passThrough);
+            const rows = ratingRows(page);
+            compare(rows.length, 2);
+            rows.sort((a, b) => a.x - b.x);
+            compare(rows[0].visible, data.outRow);
+            compare(rows[1].visible, data.inRow);
+            if (data.outTotal) {
+                compare(numbers[1].text, data.outTotal);
+                compare(rows[0].children[0].text + rows[0].children[1].text + rows[0].children[2].text,
+                        data.outMax + " W MAX");
+            }
+            if (data.inTotal) {
+                compare(numbers[2].text, data.inTotal);
+                compare(rows[1].children[0].text + rows[1].children[1].text + rows[1].children[2].text,
+                        data.inMax + " W MAX");
+            }
+        }
+
+        function test_arrowsFollowTheFlow() {
+            const page = createPage();
+            HidServiceApi.portInfo(0, 2, 1, 9000, 1000, 20, 0, 300);
+            const loader = loaderOf(page);
+            const column = loader.item;
+            verify(column);
+            const fading = column.children[0];
+            wait(400);
+            const opacityBefore = fading.opacity;
+            verify(opacityBefore > 0.05, "the output arrow fades in");
+            // Same flow state: the column and its animation run on.
+            HidServiceApi.portInfo(0, 2, 1, 9000, 2000, 20, 0, 300);
+            compare(loader.item, column);
+            verify(fading.opacity >= opacityBefore);
+            // Output only to pass-through: a new column, starting its cycle anew.
+            HidServiceApi.portInfo(1, 1, 2, 5000, 1000, 20, 0, 100);
+            verify(loader.item !== column);
+            const upper = loader.item.children[0];
+            const lower = loader.item.children[1];
+            verify(upper.opacity < 0.2, "the upper big arrow starts hidden");
+            wait(500);
+            fuzzyCompare(upper.opacity + lower.opacity, 1, 0.02);
+            verify(upper.opacity > 0.1);
+            // Back to idle: no column, no animation.
+            HidServiceApi.portInfo(0, 0, 1, 0, 0, 20, 0, 300);
+            HidServiceApi.portInfo(1, 0, 2, 0, 0, 20, 0, 100);
+            compare(loader.item, null);
+        }
+
+        function test_gaugeFill_data() {
+            return [
+                { tag: "0 %", soc: 0, h: 10, text: "0" },
+                { tag: "6 %", soc: 6, h: 10, text: "6" },
+                { tag: "7 %", soc: 7, h: 11.41, text: "7" },
+                { tag: "50 %", soc: 50, h: 81.5, text: "50" },
+                { tag: "100 %", soc: 100, h: 163, text: "100" },
+                { tag: "above 100 %", soc: 140, h: 163, text: "140" },
+            ];
+        }
+
+        function test_gaugeFill(data) {
+            const page = createPage();
+            HidServiceApi.soc(data.soc);
+            compare(page.soc, data.soc);
+            const wave = items(page, i => i.maxH !== undefined && i.fillInset !== undefined)[0];
+            fuzzyCompare(wave.height, data.h, 1e-6);
+            compare(wave.width, 80);
+            // The fill keeps its bottom 14 above the frame's bottom at every height.
+            fuzzyCompare(wave.y + wave.height, 22 + 198 - 14, 1e-6);
+            compare(wave.parent.height, 220);
+            compare(bigNumbers(page)[0].text, data.text);
+            const phase = wave.children[0];
+            const first = phase.wavePhase;
+            tryVerify(() => phase.wavePhase !== first, 500, "the wave keeps moving");
+            verify(phase.wavePhase >= 0 && phase.wavePhase <= 2 * Math.PI);
+        }
+
+        function test_portCardLook_data() {
+            return [
+                { tag: "A active", name: "A", active: true, protocol: "PD3.0", protocolShown: false },
+                { tag: "A1 active", name: "A1", active: true, protocol: "PD3.0", protocolShown: true, image: "power_cable.svg" },
+                { tag: "W Qi2", name: "W", active: true, protocol: "Qi2", protocolShown: true, image: "protocol_qi2.png" },
+                { tag: "W Qi", name: "W", active: true, protocol: "Qi", protocolShown: true, image: "protocol_qi.png" },
+                { tag: "W Qi2.4", name: "W", active: true, protocol: "Qi2.4", protocolShown: true, image: "protocol_qi.png" },
+                { tag: "W1", name: "W1", active: true, protocol: "Qi2", protocolShown: true, image: "power_cable.svg" },
+                { tag: "C1 N/A", name: "C1", active: true, protocol: "N/A", protocolShown: true, image: "power_cable.svg" },
+                { tag: "C2 idle", name: "C2", active: false, protocol: "N/A", protocolShown: false },
+            ];
+        }
+
+        function test_portCardLook(data) {
+            const card = createTemporaryObject(cardComponent, stage,
+                                               { portName: data.name, active: data.active, protocol: data.protocol,
+                                                 headerColor: "#64DD00", plugin: "../assets/power_c.svg" });
+            verify(card);
+            compare(card.opacity, data.active ? 1 : 0.56);
+            compare(card.isNotAPort, data.name !== "A");
+            compare(card.isWireless, data.name === "W");
+            compare(shownText(card, data.protocol), data.protocolShown);
+            compare(shownText(card, data.name), true);
+            const images = items(card, i => i.fillMode === Image.PreserveAspectFit);
+            compare(images.length, 1);
+            compare(images[0].visible, data.protocolShown);
+            if (data.image)
+                verify(String(images[0].source).endsWith("/assets/" + data.image), String(images[0].source));
+            compare(shownText(card, " W"), data.active);
+            const arrows = items(card, i => String(i.source).indexOf("_small.svg") >= 0);
+            compare(arrows.length, 1);
+            compare(arrows[0].visible, data.active);
+        }
+
+        function test_portCardDirection() {
+            const card = createTemporaryObject(cardComponent, stage, { portName: "C1", active: true, isInput: true });
+            const arrow = () => items(card, i => String(i.source).indexOf("_small.svg") >= 0)[0];
+            verify(String(arrow().source).endsWith("power_input_small.svg"));
+            card.isInput = false;
+            verify(String(arrow().source).endsWith("power_output_small.svg"));
+            // The rating is held, drawn nowhere.
+            const before = grabImage(card);
+            card.rating = "99.9";
+            waitForRendering(card);
+            verify(grabImage(card).equals(before));
+        }
+    }
+}
