@@ -29,6 +29,7 @@ double medianMs(int runs, Work work)
         times << timer.nsecsElapsed() / 1e6;
     }
     std::sort(times.begin(), times.end());
+    std::printf("  (fastest %.1f ms, slowest %.1f ms)\n", times.first(), times.last());
     return times[times.size() / 2];
 }
 

@@ -82,6 +82,8 @@ int runApplication(int argc, char** argv, const QUrl& root)
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
     auto engine = std::make_unique<QQmlApplicationEngine>();
+    // Qt 6.4 does not search the module's resource prefix by default.
+    engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     const QString version = QString::fromLatin1(kApplicationVersion);
     engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION"), version);
     engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"),

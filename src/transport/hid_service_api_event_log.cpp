@@ -1,7 +1,423 @@
-// placeholder, replaced by the event-log implementation
 #include "transport/event_log_store.h"
+#include "transport/hid_bridge.h"
+#include "transport/hid_service_api.h"
+
+#include "common/i18n.h"
+#include "common/logger_manager.h"
+
+#include <QHash>
+#include <QLocale>
+
+#include <algorithm>
+#include <ctime>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <thread>
+#include <vector>
 
 namespace tessaravolt::transport {
+
+using common::LoggerManager;
+
+namespace {
+
+constexpr uint8_t kCommandEvents = 0x11;
+constexpr uint8_t kSubStatistics = 0x01;
+constexpr uint8_t kSubRecords = 0x02;
+constexpr int kStatisticsPayloadLength = 18;
+constexpr int kRecordLength = 16;
+constexpr int kMaxRecordsPerRequest = 3;
+constexpr int64_t kIdleTimeoutMs = 30000;
+constexpr int kSnapshotPageLimit = 50;
+constexpr qsizetype kParallelListThreshold = 4096;
+constexpr qsizetype kMaxListBuilders = 8;
+
+const char* logName(uint8_t type)
+{
+    return type == 1 ? "requestAbnormalEvents" : "requestActivityEvents";
+}
+
+uint16_t readU16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint64_t readU64(const uint8_t* p)
+{
+    uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+void log(const QString& line)
+{
+    LoggerManager::instance() << line << std::endl;
+}
+
+QString recordLine(const char* kind, const CacheEvtInfo& r)
+{
+    return QStringLiteral("handleDeviceEvents: %1 seq(%2), ts(%3), state(%4), info(%5), code(%6)")
+        .arg(QLatin1String(kind))
+        .arg(r.seq)
+        .arg(r.ts)
+        .arg(unsigned(r.status))
+        .arg(unsigned(r.info))
+        .arg(r.code);
+}
+
+// One moment in local time, by the C library's zone rules, which Qt's local time also follows.
+struct LocalMoment
+{
+    bool valid = false;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int offsetSeconds = 0;
+    qint64 localDay = 0;    // days since the epoch in local time, a cache key
+    qint64 localMinute = 0; // minutes since the epoch in local time, a cache key
+};
+
+qint64 floorDiv(qint64 value, qint64 divisor)
+{
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+// The civil date of a day count since 1970-01-01 (proleptic Gregorian calendar).
+void civilFromDays(qint64 days, int& year, int& month, int& day)
+{
+    days += 719468;
+    const qint64 era = floorDiv(days, 146097);
+    const qint64 dayOfEra = days - era * 146097;
+    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 monthIndex = (5 * dayOfYear + 2) / 153;
+    day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    month = int(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+LocalMoment momentAt(qint64 ts, int offsetSeconds)
+{
+    LocalMoment m;
+    m.valid = true;
+    m.offsetSeconds = offsetSeconds;
+    const qint64 local = ts + offsetSeconds;
+    m.localDay = floorDiv(local, 86400);
+    m.localMinute = floorDiv(local, 60);
+    const qint64 secondOfDay = local - m.localDay * 86400;
+    m.hour = int(secondOfDay / 3600);
+    m.minute = int(secondOfDay % 3600 / 60);
+    civilFromDays(m.localDay, m.year, m.month, m.day);
+    return m;
+}
+
+// Local time by the C library's zone rules, which Qt's local time also follows. The zone is read
+// once per call of a reader, not once per record as QDateTime's local time does.
+class LocalClock
+{
+public:
+    LocalClock() { tzset(); }
+
+    static std::optional<int> offsetAt(qint64 ts)
+    {
+        const time_t t = static_cast<time_t>(ts);
+        tm parts{};
+        if (!localtime_r(&t, &parts))
+            return std::nullopt;
+        return static_cast<int>(parts.tm_gmtoff);
+    }
+
+    LocalMoment at(uint64_t ts) const
+    {
+        if (ts > uint64_t(std::numeric_limits<qint64>::max()))
+            return {};
+        const std::optional<int> offset = offsetAt(qint64(ts));
+        return offset ? momentAt(qint64(ts), *offset) : LocalMoment{};
+    }
+};
+
+// The zone's offsets on the UTC days that records fall on, read from the C library a few times
+// per day rather than once per record: its conversion takes a process-wide lock, and a list is
+// built on several threads. A day holds at most one change of offset.
+class ZoneDays
+{
+public:
+    ZoneDays() { tzset(); }
+
+    int indexOf(uint64_t ts)
+    {
+        if (ts > uint64_t(std::numeric_limits<qint64>::max()))
+            return kInvalid;
+        const qint64 utcDay = floorDiv(qint64(ts), 86400);
+        if (m_last >= 0 && m_days[m_last].utcDay == utcDay)
+            return m_last;
+        auto known = m_index.constFind(utcDay);
+        if (known == m_index.cend()) {
+            m_days.push_back(readDay(utcDay));
+            known = m_index.insert(utcDay, int(m_days.size() - 1));
+        }
+        m_last = known.value();
+        return m_last;
+    }
+
+    // Thread-safe once every index has been handed out.
+    LocalMoment at(uint64_t ts, int index) const
+    {
+        if (index == kInvalid || !m_days[index].valid)
+            return {};
+        const Day& day = m_days[index];
+        return momentAt(qint64(ts), qint64(ts) < day.change ? day.before : day.after);
+    }
+
+private:
+    static constexpr int kInvalid = -1;
+
+    struct Day
+    {
+        qint64 utcDay = 0;
+        bool valid = false;
+        qint64 change = std::numeric_limits<qint64>::max();
+        int before = 0;
+        int after = 0;
+    };
+
+    static Day readDay(qint64 utcDay)
+    {
+        Day day;
+        day.utcDay = utcDay;
+        qint64 lo = utcDay * 86400;
+        qint64 hi = lo + 86399;
+        const std::optional<int> first = LocalClock::offsetAt(lo);
+        const std::optional<int> last = LocalClock::offsetAt(hi);
+        if (!first || !last)
+            return day;
+        day.valid = true;
+        day.before = *first;
+        day.after = *last;
+        if (*first == *last)
+            return day;
+        while (hi - lo > 1) {
+            const qint64 mid = lo + (hi - lo) / 2;
+            if (LocalClock::offsetAt(mid).value_or(*last) == *first)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        day.change = hi;
+        return day;
+    }
+
+    std::vector<Day> m_days;
+    QHash<qint64, int> m_index;
+    int m_last = -1;
+};
+
+void appendTwoDigits(QString& out, int value)
+{
+    out.append(QLatin1Char(char('0' + value / 10 % 10)));
+    out.append(QLatin1Char(char('0' + value % 10)));
+}
+
+QString formatDate(const LocalMoment& m)
+{
+    if (!m.valid)
+        return {};
+    QString out = QString::number(m.year).rightJustified(4, QLatin1Char('0'));
+    out.reserve(10);
+    out.append(QLatin1Char('/'));
+    appendTwoDigits(out, m.month);
+    out.append(QLatin1Char('/'));
+    appendTwoDigits(out, m.day);
+    return out;
+}
+
+QString formatTime(const LocalMoment& m)
+{
+    if (!m.valid)
+        return {};
+    QString out;
+    out.reserve(5);
+    appendTwoDigits(out, m.hour);
+    out.append(QLatin1Char(':'));
+    appendTwoDigits(out, m.minute);
+    return out;
+}
+
+QString zoneAbbreviation(const LocalMoment& m)
+{
+    if (!m.valid)
+        return {};
+    return common::I18n::offsetToAbbreviation(static_cast<int16_t>(m.offsetSeconds / 60));
+}
+
+// Neighbouring records share their day and often their minute; equal texts share one string.
+class MomentTexts
+{
+public:
+    const QString& date(const LocalMoment& m)
+    {
+        if (!m_haveDate || m.valid != m_dateValid || m.localDay != m_day) {
+            m_haveDate = true;
+            m_dateValid = m.valid;
+            m_day = m.localDay;
+            m_date = formatDate(m);
+        }
+        return m_date;
+    }
+
+    const QString& time(const LocalMoment& m, bool withZone)
+    {
+        if (!m_haveTime || m.valid != m_timeValid || m.localMinute != m_minute || m.offsetSeconds != m_offset) {
+            m_haveTime = true;
+            m_timeValid = m.valid;
+            m_minute = m.localMinute;
+            m_offset = m.offsetSeconds;
+            m_time = withZone ? formatTime(m) + QLatin1Char(' ') + zoneAbbreviation(m) : formatTime(m);
+        }
+        return m_time;
+    }
+
+private:
+    bool m_haveDate = false;
+    bool m_dateValid = false;
+    qint64 m_day = 0;
+    QString m_date;
+    bool m_haveTime = false;
+    bool m_timeValid = false;
+    qint64 m_minute = 0;
+    int m_offset = 0;
+    QString m_time;
+};
+
+} // namespace
+
+// ---- value texts -----------------------------------------------------------------------------
+
+QString activityReportValueText(uint8_t, uint16_t code)
+{
+    return code == 0 ? QStringLiteral("N/A") : QString::number(code);
+}
+
+QString abnormalReportValueText(uint8_t info, uint16_t rawCode)
+{
+    // The value is a signed quantity (temperatures go below zero), as in the table rows.
+    const int16_t code = static_cast<int16_t>(rawCode);
+    switch (info) {
+    case 0:
+    case 1:
+        return QString::number(code * 0.1, 'g', 6) + QStringLiteral(" °C");
+    case 4:
+        return QString::number(code * 0.001, 'g', 6) + QStringLiteral(" A");
+    case 2:
+    case 3:
+    case 5:
+        return QString::number(code * 0.001, 'g', 6) + QStringLiteral(" V");
+    default:
+        return code == 0 ? QStringLiteral("N/A") : QString::number(code);
+    }
+}
+
+QString abnormalSnapshotValueText(uint8_t info, int16_t code)
+{
+    switch (info) {
+    case 0:
+    case 1: {
+        // Whole degrees, halves away from zero, in integers so that no 0.1 step lands just below a half.
+        const int tenths = code;
+        const int degrees = tenths >= 0 ? (tenths + 5) / 10 : -((-tenths + 5) / 10);
+        return QString::number(degrees) + QStringLiteral(" °C");
+    }
+    case 4:
+        return QString::number(code * 0.001, 'f', 3) + QStringLiteral(" A");
+    case 2:
+    case 3:
+    case 5:
+        return QString::number(code * 0.001, 'f', 3) + QStringLiteral(" V");
+    default:
+        return code > 0 ? QString::number(code) : QStringLiteral("N/A");
+    }
+}
+
+QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cache, const EventTextCallback& textOf,
+                                   const EventValueCallback& valueOf)
+{
+    // A stable sort by time stamp, newest first, is the same order as inserting each record before
+    // the first listed one that is older, without the quadratic walk.
+    QList<qsizetype> order(cache.size());
+    for (qsizetype i = 0; i < cache.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&cache](qsizetype a, qsizetype b) {
+        return static_cast<qint64>(cache[a].ts) > static_cast<qint64>(cache[b].ts);
+    });
+
+    static const QString kDate = QStringLiteral("date");
+    static const QString kTs = QStringLiteral("ts");
+    static const QString kTime = QStringLiteral("time");
+    static const QString kEvent = QStringLiteral("event");
+    static const QString kValue = QStringLiteral("value");
+    static const QString kStatus = QStringLiteral("status");
+
+    ZoneDays zones;
+    std::vector<int> zoneOf(order.size());
+    for (qsizetype i = 0; i < order.size(); ++i)
+        zoneOf[i] = zones.indexOf(cache[order[i]].ts);
+
+    // Each builder keeps its own text caches; the callbacks are pure functions of their arguments.
+    auto build = [&](QVariant* out, qsizetype from, qsizetype to) {
+        MomentTexts moments;
+        QHash<uint32_t, QString> eventTexts;
+        QHash<uint32_t, QString> valueTexts;
+        for (qsizetype i = from; i < to; ++i) {
+            const CacheEvtInfo& record = cache[order[i]];
+            const LocalMoment local = zones.at(record.ts, zoneOf[i]);
+            const uint32_t eventKey = (uint32_t(record.status) << 8) | record.info;
+            auto event = eventTexts.constFind(eventKey);
+            if (event == eventTexts.cend())
+                event = eventTexts.insert(eventKey, textOf(record.status, record.info));
+            const uint16_t code = static_cast<uint16_t>(record.code);
+            const uint32_t valueKey = (uint32_t(record.info) << 16) | code;
+            auto value = valueTexts.constFind(valueKey);
+            if (value == valueTexts.cend())
+                value = valueTexts.insert(valueKey, valueOf(record.info, code));
+
+            // Keys in their sorted order, each inserted at the end.
+            QVariantMap map;
+            map.insert(map.cend(), kDate, moments.date(local));
+            map.insert(map.cend(), kEvent, *event);
+            map.insert(map.cend(), kStatus, static_cast<int>(record.status));
+            map.insert(map.cend(), kTime, moments.time(local, true));
+            map.insert(map.cend(), kTs, static_cast<qlonglong>(record.ts));
+            map.insert(map.cend(), kValue, *value);
+            out[i] = QVariant(map);
+        }
+    };
+
+    QVariantList list(cache.size());
+    QVariant* out = list.data();
+    // A full log is 65,535 maps, mostly allocation: large lists are built in slices on worker threads.
+    const qsizetype slices = cache.size() < kParallelListThreshold
+                                 ? 1
+                                 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, kMaxListBuilders);
+    if (slices == 1) {
+        build(out, 0, cache.size());
+    } else {
+        std::vector<std::thread> builders;
+        const qsizetype step = (cache.size() + slices - 1) / slices;
+        for (qsizetype from = step; from < cache.size(); from += step)
+            builders.emplace_back(build, out, from, std::min(from + step, cache.size()));
+        build(out, 0, std::min(step, cache.size()));
+        for (std::thread& builder : builders)
+            builder.join();
+    }
+    return list;
+}
+
+// ---- store lifecycle -------------------------------------------------------------------------
 
 void EventLogStoreDeleter::operator()(EventLogStore* store) const noexcept
 {
@@ -11,14 +427,35 @@ void EventLogStoreDeleter::operator()(EventLogStore* store) const noexcept
 void HidServiceApi::initEventLogs()
 {
     m_eventLogs.reset(new EventLogStore);
+    connect(&pollTimer, &QTimer::timeout, this, &HidServiceApi::pollStatisticEvents, Qt::UniqueConnection);
 }
 
 void HidServiceApi::destroyEventLogs()
 {
+    pollTimer.stop();
     m_eventLogs.reset();
 }
 
-void HidServiceApi::resetEventLogs() {}
+void HidServiceApi::resetEventLogs()
+{
+    EventLogStore& s = *m_eventLogs;
+    s.statsSentMs = 0;
+    s.statsPending = false;
+    s.statsDeferred = false;
+    {
+        std::unique_lock lock(s.abnormalMutex);
+        s.abnormalCache.clear();
+    }
+    s.abnormalState = EventSyncState{};
+    s.abnormalRevision = 0;
+    s.snapshotRevision = 0;
+    s.snapshot.clear();
+    {
+        std::unique_lock lock(s.activityMutex);
+        s.activityCache.clear();
+    }
+    s.activityState = EventSyncState{};
+}
 
 void HidServiceApi::startStatisticsPoll()
 {
@@ -30,16 +467,6 @@ void HidServiceApi::stopStatisticsPoll()
 {
     pollTimer.stop();
 }
-
-void HidServiceApi::pollStatisticEvents() {}
-bool HidServiceApi::requestStatisticEvents(HidRequestPriority) { return false; }
-void HidServiceApi::handleDeviceEvents(const uint8_t*) {}
-void HidServiceApi::requestEvents(uint8_t, uint8_t, int, bool) {}
-bool HidServiceApi::enqueueEventRequests(uint8_t, uint16_t, uint16_t) { return false; }
-bool HidServiceApi::acceptEventRecord(uint8_t, const CacheEvtInfo&) { return false; }
-void HidServiceApi::finishEventResponse(uint8_t) {}
-bool HidServiceApi::recoverEventSyncTimeout(uint8_t, int64_t) { return false; }
-void HidServiceApi::replayEventCache(uint8_t) {}
 
 EventSyncState& HidServiceApi::eventSyncState(uint8_t type)
 {
@@ -56,15 +483,615 @@ std::shared_mutex& HidServiceApi::eventCacheMutex(uint8_t type)
     return type == 1 ? m_eventLogs->abnormalMutex : m_eventLogs->activityMutex;
 }
 
-void HidServiceApi::requestStatisticEvents() {}
-void HidServiceApi::requestActivityEvents(uint8_t, int) {}
-void HidServiceApi::probeActivityEvents(uint8_t, int) {}
-void HidServiceApi::requestAbnormalEvents(uint8_t, int) {}
-void HidServiceApi::probeAbnormalEvents(uint8_t, int) {}
-QVariantList HidServiceApi::getCachedActivityLogs() { return {}; }
-QVariantList HidServiceApi::getCachedAbnormalLogs() { return {}; }
-QVariantMap HidServiceApi::abnormalLogCacheMeta() const { return {}; }
-QVariantMap HidServiceApi::beginAbnormalLogSnapshot() { return {}; }
-QVariantList HidServiceApi::readAbnormalLogSnapshot(int, int) const { return {}; }
+// ---- statistics ------------------------------------------------------------------------------
+
+bool HidServiceApi::requestStatisticEvents(HidRequestPriority priority)
+{
+    return sendRequest("requestStatisticEvents", kCommandEvents, kSubStatistics, nullptr, 0, priority)
+           == SendResult::Queued;
+}
+
+void HidServiceApi::requestStatisticEvents()
+{
+    EventLogStore& s = *m_eventLogs;
+    if (s.statsPending)
+        return;
+    if (!HidBridge::instance()->connected())
+        return;
+    if (requestStatisticEvents(HidRequestPriority::Foreground)) {
+        s.statsPending = true;
+        s.statsSentMs = nowMs();
+    }
+}
+
+void HidServiceApi::pollStatisticEvents()
+{
+    EventLogStore& s = *m_eventLogs;
+    HidBridge* bridge = HidBridge::instance();
+    if (!bridge->connected())
+        return;
+    const int64_t now = nowMs();
+    if (s.statsPending) {
+        if (bridge->backgroundQueueDepth() > 0 || now - s.statsSentMs < kIdleTimeoutMs)
+            return;
+        log(QStringLiteral("requestStatisticEvents: background response timeout, retry"));
+        s.statsPending = false;
+        s.statsSentMs = 0;
+    }
+    if (s.abnormalState.busy() && !recoverEventSyncTimeout(1, now)) {
+        s.statsDeferred = true;
+        return;
+    }
+    if (requestStatisticEvents(HidRequestPriority::Background)) {
+        s.statsSentMs = now;
+        s.statsPending = true;
+        s.statsDeferred = false;
+    }
+}
+
+// ---- answers ---------------------------------------------------------------------------------
+
+void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
+{
+    const uint8_t subCommand = frame[2];
+    const int length = frame[3];
+    const uint8_t* payload = frame + 4;
+
+    if (subCommand == kSubStatistics) {
+        if (length < kStatisticsPayloadLength) {
+            log(QStringLiteral("handleDeviceEvents: invalid statistic payload length=%1").arg(length));
+            return;
+        }
+        const uint8_t abnormalNo = payload[0];
+        const uint8_t activityNo = payload[1];
+        const uint16_t abnormalCount = readU16(payload + 2);
+        const uint16_t activityCount = readU16(payload + 4);
+        const int16_t maxTemp = static_cast<int16_t>(readU16(payload + 6));
+        const int16_t minTemp = static_cast<int16_t>(readU16(payload + 8));
+        const uint16_t maxVoltage = readU16(payload + 10);
+        const uint16_t minVoltage = readU16(payload + 12);
+        const uint16_t maxCharge = readU16(payload + 14);
+        const uint16_t maxDischarge = readU16(payload + 16);
+        log(QStringLiteral("handleDeviceEvents: statistic abnormalNo(%1), activityNo(%2), abnormalCount(%3), "
+                           "activityCount(%4), maxTemp(%5), minTemp(%6), maxVoltage(%7), minVoltage(%8), "
+                           "maxCharge(%9), maxDischarge(%10)")
+                .arg(unsigned(abnormalNo))
+                .arg(unsigned(activityNo))
+                .arg(abnormalCount)
+                .arg(activityCount)
+                .arg(maxTemp)
+                .arg(minTemp)
+                .arg(maxVoltage)
+                .arg(minVoltage)
+                .arg(maxCharge)
+                .arg(maxDischarge));
+        EventLogStore& s = *m_eventLogs;
+        s.statsPending = false;
+        s.statsDeferred = false;
+        s.statsSentMs = 0;
+        requestEvents(1, abnormalNo, abnormalCount, true);
+        emit staticsEvent(abnormalNo, activityNo, abnormalCount, activityCount, maxTemp, minTemp, maxVoltage,
+                          minVoltage, maxCharge, maxDischarge);
+        return;
+    }
+    if (subCommand != kSubRecords)
+        return;
+
+    if (length % kRecordLength != 0 || length > kMaxRecordsPerRequest * kRecordLength) {
+        log(QStringLiteral("handleDeviceEvents: invalid event payload length=%1").arg(length));
+        return;
+    }
+    if (length == 0) {
+        log(QStringLiteral("handleDeviceEvents: no events"));
+        return;
+    }
+
+    bool carriedActivity = false;
+    bool carriedAbnormal = false;
+    bool abnormalCached = false;
+    for (int i = 0; i < length / kRecordLength; ++i) {
+        const uint8_t* p = payload + kRecordLength * i;
+        CacheEvtInfo record;
+        record.seq = readU16(p);
+        record.ts = readU64(p + 2);
+        record.status = p[10] & 0x0F;
+        record.info = p[12];
+        record.code = static_cast<int16_t>(readU16(p + 14));
+        const int type = (p[10] >> 4) & 0x03;
+        if (type == 0) {
+            log(recordLine("activity", record));
+            acceptEventRecord(0, record);
+            carriedActivity = true;
+        } else if (type == 1) {
+            log(recordLine("abnormal", record));
+            if (acceptEventRecord(1, record))
+                abnormalCached = true;
+            carriedAbnormal = true;
+        } else {
+            log(QStringLiteral("handleDeviceEvents: Not matched resolved for type %1").arg(type));
+        }
+    }
+    if (carriedActivity)
+        finishEventResponse(0);
+    if (carriedAbnormal) {
+        if (abnormalCached)
+            ++m_eventLogs->abnormalRevision;
+        finishEventResponse(1);
+    }
+}
+
+bool HidServiceApi::acceptEventRecord(uint8_t type, const CacheEvtInfo& record)
+{
+    EventSyncState& st = eventSyncState(type);
+    if (!st.busy()) {
+        log(QStringLiteral("handleDeviceEvents: ignore stale event seq=%1").arg(record.seq));
+        return false;
+    }
+    ++st.received;
+    st.lastActivityMs = nowMs();
+    if (st.loading && !st.anchorHead.valid && st.startIndex == 0)
+        st.anchorHead.set(record);
+    if (st.incremental) {
+        ++st.batchReceived;
+        if (st.anchorPrev.matches(record))
+            st.anchorFound = true;
+    }
+    if (st.probing) {
+        st.staging.append(record);
+        return false;
+    }
+    {
+        std::unique_lock lock(eventCacheMutex(type));
+        QList<CacheEvtInfo>& cache = eventCache(type);
+        const auto found = std::find_if(cache.cbegin(), cache.cend(),
+                                        [&record](const CacheEvtInfo& c) { return c.seq == record.seq; });
+        if (found != cache.cend()) {
+            if (*found == record)
+                return false;
+            st.conflict = true;
+            log(QStringLiteral("handleDeviceEvents: conflicting duplicate seq=%1").arg(record.seq));
+            return false;
+        }
+        cache.append(record);
+    }
+    log(QStringLiteral("handleDeviceEvents: cached unique seq=%1").arg(record.seq));
+    if (type != 1)
+        emit activityEvent(record.seq, record.ts, record.status, record.info, record.code);
+    return true;
+}
+
+void HidServiceApi::finishEventResponse(uint8_t type)
+{
+    EventSyncState& st = eventSyncState(type);
+
+    auto cacheSize = [this, type] {
+        std::shared_lock lock(eventCacheMutex(type));
+        return eventCache(type).size();
+    };
+
+    if (st.probing) {
+        if (st.received < st.fetchCount)
+            return;
+        if (st.incremental && st.batchReceived < st.batchSize)
+            return;
+        bool mismatch = false;
+        {
+            std::shared_lock lock(eventCacheMutex(type));
+            const QList<CacheEvtInfo>& cache = eventCache(type);
+            for (const CacheEvtInfo& staged : std::as_const(st.staging)) {
+                const auto found = std::find_if(cache.cbegin(), cache.cend(),
+                                                [&staged](const CacheEvtInfo& c) { return c.seq == staged.seq; });
+                if (found == cache.cend() || !(*found == staged)) {
+                    mismatch = true;
+                    break;
+                }
+            }
+        }
+        const qsizetype stagedCount = st.staging.size();
+        st.probing = false;
+        st.staging.clear();
+        if (mismatch || stagedCount != st.fetchCount) {
+            log(QStringLiteral("finishEventResponse: newest records changed, rebuild cache"));
+            st.loaded = false;
+            requestEvents(type, st.requestNo, st.target, false);
+            return;
+        }
+    } else if (st.incremental) {
+        if (st.batchReceived < st.batchSize)
+            return;
+        if (!st.anchorFound) {
+            const int next = st.startIndex + st.batchSize;
+            if (next < st.target) {
+                st.batchReceived = 0;
+                st.startIndex = static_cast<uint16_t>(next);
+                st.batchSize = static_cast<uint8_t>(std::min(st.target - next, kMaxRecordsPerRequest));
+                if (!enqueueEventRequests(type, st.startIndex, st.batchSize)) {
+                    st.incremental = false;
+                    st.loaded = false;
+                    st.loading = false;
+                    st.anchorPrev.clear();
+                }
+                return;
+            }
+            st.startIndex = static_cast<uint16_t>(next);
+            log(QStringLiteral("finishEventResponse: incremental anchor not found, rebuild cache"));
+            st.incremental = false;
+            st.loaded = false;
+            st.loading = false;
+            st.anchorPrev.clear();
+            requestEvents(type, st.requestNo, st.target, false);
+            return;
+        }
+        st.incremental = false;
+        st.anchorPrev.clear();
+        if (st.anchorHead.valid)
+            st.anchorSaved = st.anchorHead;
+        const qsizetype n = cacheSize();
+        if (n >= st.target) {
+            st.loadedCount = st.target;
+            st.loaded = true;
+            st.loading = false;
+            st.complete = !st.conflict && n == st.target;
+            st.loadedNo = st.requestNo;
+        } else {
+            const uint16_t missing = static_cast<uint16_t>(st.target - n);
+            log(QStringLiteral("finishEventResponse: repair oldest cache gap, start=%1,amount=%2").arg(n).arg(missing));
+            st.fetchCount = missing;
+            st.received = 0;
+            st.startIndex = static_cast<uint16_t>(n);
+            st.anchorHead.clear();
+            if (!enqueueEventRequests(type, static_cast<uint16_t>(n), missing)) {
+                st.loaded = false;
+                st.loading = false;
+            }
+            return;
+        }
+    } else if (st.loading) {
+        if (st.received < st.fetchCount)
+            return;
+        const qsizetype n = cacheSize();
+        st.loading = false;
+        st.loaded = true;
+        st.loadedCount = st.target;
+        st.complete = !st.conflict && n == st.target;
+        st.loadedNo = st.requestNo;
+        if (st.anchorHead.valid)
+            st.anchorSaved = st.anchorHead;
+        if (!st.complete) {
+            log(QStringLiteral("finishEventResponse: incomplete cache, received=%1,unique=%2,target=%3,"
+                               "keep cache available until snapshot is stable")
+                    .arg(st.received)
+                    .arg(n)
+                    .arg(st.target));
+        }
+    }
+
+    if (st.pendingRequest) {
+        st.pendingRequest = false;
+        requestEvents(type, st.pendingNo, st.pendingAmount, type == 1);
+        return;
+    }
+    if (type == 1 && m_eventLogs->statsDeferred)
+        pollStatisticEvents();
+}
+
+bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
+{
+    EventSyncState& st = eventSyncState(type);
+    if (!st.busy() || now - st.lastActivityMs < kIdleTimeoutMs)
+        return false;
+    if (type == 1 && HidBridge::instance()->backgroundQueueDepth() > 0)
+        return false;
+    log(QStringLiteral("%1: response idle timeout, invalidate cache").arg(QLatin1String(logName(type))));
+    st.loaded = false;
+    st.loading = false;
+    st.probing = false;
+    st.incremental = false;
+    st.pendingRequest = false;
+    st.anchorPrev.clear();
+    st.anchorHead.clear();
+    st.staging.clear();
+    return true;
+}
+
+// ---- requests --------------------------------------------------------------------------------
+
+bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count)
+{
+    const char* name = logName(type);
+    const HidRequestPriority priority = type == 1 ? HidRequestPriority::Background : HidRequestPriority::Foreground;
+    for (int i = 0; i < count; i += kMaxRecordsPerRequest) {
+        const uint8_t payload[4] = {
+            static_cast<uint8_t>(type == 1 ? 1 : 0),
+            static_cast<uint8_t>((start + i) & 0xFF),
+            static_cast<uint8_t>(((start + i) >> 8) & 0xFF),
+            static_cast<uint8_t>(std::min(count - i, kMaxRecordsPerRequest)),
+        };
+        switch (sendRequest(name, kCommandEvents, kSubRecords, payload, sizeof payload, priority)) {
+        case SendResult::BuildFailed:
+            return false;
+        case SendResult::Refused:
+            log(QStringLiteral("%1: enqueue failed").arg(QLatin1String(name)));
+            return false;
+        case SendResult::Queued:
+            break;
+        }
+    }
+    return true;
+}
+
+void HidServiceApi::replayEventCache(uint8_t type)
+{
+    if (type == 1)
+        return;
+    QList<CacheEvtInfo> copy;
+    {
+        std::shared_lock lock(eventCacheMutex(type));
+        copy = eventCache(type);
+    }
+    for (const CacheEvtInfo& r : std::as_const(copy))
+        emit activityEvent(r.seq, r.ts, r.status, r.info, r.code);
+}
+
+void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool probe)
+{
+    const QLatin1String name(logName(type));
+    if (amount < 0 || amount > 65535) {
+        log(QStringLiteral("%1: invalid amount=%2").arg(name).arg(amount));
+        return;
+    }
+    recoverEventSyncTimeout(type, nowMs());
+
+    EventSyncState& st = eventSyncState(type);
+    if (st.busy()) {
+        if (!probe)
+            replayEventCache(type);
+        st.pendingNo = no;
+        st.pendingAmount = static_cast<uint16_t>(amount);
+        st.pendingRequest = true;
+        log(QStringLiteral("%1: already loading, save pending snapshot no=%2,amount=%3")
+                .arg(name)
+                .arg(unsigned(no))
+                .arg(amount));
+        return;
+    }
+
+    if (st.loaded && st.loadedCount != 0) {
+        std::shared_lock lock(eventCacheMutex(type));
+        if (eventCache(type).isEmpty()) {
+            log(QStringLiteral("%1: non-empty snapshot has empty cache, invalidate cache").arg(name));
+            st.loaded = false;
+        }
+    }
+
+    int action = 1;
+    int fetch = amount;
+    if (no == st.loadedNo && amount == st.loadedCount) {
+        action = st.loaded ? 0 : 1;
+    } else {
+        st.stableCount = 0;
+        if (st.loaded && st.loadedCount < amount) {
+            action = 2;
+            fetch = amount - st.loadedCount;
+        }
+    }
+    log(QStringLiteral("%1: loadedNo=%2,loadedCount=%3,no=%4,amount=%5,action=%6")
+            .arg(name)
+            .arg(unsigned(st.loadedNo))
+            .arg(st.loadedCount)
+            .arg(unsigned(no))
+            .arg(amount)
+            .arg(action));
+
+    if (action == 0) {
+        if (!probe) {
+            replayEventCache(type);
+            return;
+        }
+        if (amount == 0)
+            return;
+        if (st.complete) {
+            st.probing = true;
+            st.requestNo = no;
+            st.target = static_cast<uint16_t>(amount);
+            st.fetchCount = static_cast<uint16_t>(std::min(amount, kMaxRecordsPerRequest));
+            st.received = 0;
+            st.lastActivityMs = nowMs();
+            st.staging.clear();
+            if (!enqueueEventRequests(type, 0, st.fetchCount)) {
+                st.probing = false;
+                st.loaded = false;
+            }
+            return;
+        }
+        if (++st.stableCount < 2)
+            return;
+        log(QStringLiteral("%1: snapshot stable, reconcile incomplete cache").arg(name));
+        st.loaded = false;
+        st.stableCount = 0;
+        requestEvents(type, no, amount, false);
+        return;
+    }
+
+    st.anchorFound = false;
+    st.conflict = false;
+    st.loaded = false;
+    st.loading = true;
+    st.requestNo = no;
+    st.incremental = action == 2;
+    st.received = 0;
+    st.startIndex = 0;
+    st.batchSize = 0;
+    st.batchReceived = 0;
+    st.anchorPrev.clear();
+    st.anchorHead.clear();
+    st.target = static_cast<uint16_t>(amount);
+    st.fetchCount = static_cast<uint16_t>(fetch);
+    st.lastActivityMs = nowMs();
+    st.staging.clear();
+
+    if (action == 1) {
+        st.complete = false;
+        st.anchorSaved.clear();
+        bool hadRecords = false;
+        {
+            std::unique_lock lock(eventCacheMutex(type));
+            QList<CacheEvtInfo>& cache = eventCache(type);
+            hadRecords = !cache.isEmpty();
+            cache.clear();
+        }
+        if (type == 1) {
+            if (hadRecords)
+                ++m_eventLogs->abnormalRevision;
+        } else {
+            emit eventCacheReset(0);
+        }
+        if (st.fetchCount == 0) {
+            st.complete = true;
+            st.loaded = true;
+            st.loading = false;
+            st.loadedNo = no;
+            st.loadedCount = static_cast<uint16_t>(amount);
+            return;
+        }
+        if (!enqueueEventRequests(type, 0, st.fetchCount)) {
+            st.loaded = false;
+            st.loading = false;
+        }
+        return;
+    }
+
+    if (st.anchorSaved.valid)
+        st.anchorPrev = st.anchorSaved;
+    if (st.anchorPrev.valid) {
+        st.batchSize = static_cast<uint8_t>(std::min(amount, kMaxRecordsPerRequest));
+        if (!enqueueEventRequests(type, 0, st.batchSize)) {
+            st.incremental = false;
+            st.loaded = false;
+            st.loading = false;
+        }
+        return;
+    }
+    log(QStringLiteral("%1: incremental cache has no anchor, rebuild cache").arg(name));
+    st.incremental = false;
+    st.loaded = false;
+    st.loading = false;
+    requestEvents(type, no, amount, false);
+}
+
+void HidServiceApi::requestActivityEvents(uint8_t no, int amount)
+{
+    requestEvents(0, no, amount, false);
+}
+
+void HidServiceApi::probeActivityEvents(uint8_t no, int amount)
+{
+    requestEvents(0, no, amount, true);
+}
+
+void HidServiceApi::requestAbnormalEvents(uint8_t no, int amount)
+{
+    requestEvents(1, no, amount, false);
+}
+
+void HidServiceApi::probeAbnormalEvents(uint8_t no, int amount)
+{
+    requestEvents(1, no, amount, true);
+}
+
+// ---- readers ---------------------------------------------------------------------------------
+
+QVariantList HidServiceApi::getCachedActivityLogs()
+{
+    common::I18n* i18n = common::I18n::instance();
+    const QLocale language = i18n->language();
+    std::shared_lock lock(eventCacheMutex(0));
+    return resortCachedEventLogs(
+        i18n, eventCache(0),
+        [&language](uint8_t, uint8_t info) { return common::I18n::resolveActivityEvent(info, language); },
+        activityReportValueText);
+}
+
+QVariantList HidServiceApi::getCachedAbnormalLogs()
+{
+    common::I18n* i18n = common::I18n::instance();
+    const QLocale language = i18n->language();
+    std::shared_lock lock(eventCacheMutex(1));
+    return resortCachedEventLogs(
+        i18n, eventCache(1),
+        [&language](uint8_t status, uint8_t info) {
+            return common::I18n::resolveAbnormalEvent(info, status, language);
+        },
+        abnormalReportValueText);
+}
+
+QVariantMap HidServiceApi::abnormalLogCacheMeta() const
+{
+    const EventLogStore& s = *m_eventLogs;
+    const EventSyncState& st = s.abnormalState;
+    const qsizetype available = s.abnormalCache.size();
+    QVariantMap meta;
+    meta.insert(QStringLiteral("revision"), static_cast<qulonglong>(s.abnormalRevision));
+    meta.insert(QStringLiteral("available"), static_cast<qulonglong>(available));
+    meta.insert(QStringLiteral("target"), static_cast<int>(st.target));
+    meta.insert(QStringLiteral("syncing"), st.busy());
+    meta.insert(QStringLiteral("complete"), st.loaded && st.complete && available == st.target);
+    return meta;
+}
+
+QVariantMap HidServiceApi::beginAbnormalLogSnapshot()
+{
+    EventLogStore& s = *m_eventLogs;
+    s.snapshot.clear();
+    s.snapshot.reserve(s.abnormalCache.size());
+    for (const CacheEvtInfo& r : std::as_const(s.abnormalCache))
+        s.snapshot.append({r.seq, r.ts, r.status, r.info, r.code});
+    s.snapshotRevision = s.abnormalRevision;
+    std::sort(s.snapshot.begin(), s.snapshot.end(),
+              [](const AbnormalLogSnapshotRecord& a, const AbnormalLogSnapshotRecord& b) {
+                  if (a.ts != b.ts)
+                      return a.ts > b.ts;
+                  return a.seq > b.seq;
+              });
+    QVariantMap map;
+    map.insert(QStringLiteral("snapshotRevision"), static_cast<qulonglong>(s.snapshotRevision));
+    map.insert(QStringLiteral("available"), static_cast<qlonglong>(s.snapshot.size()));
+    return map;
+}
+
+QVariantList HidServiceApi::readAbnormalLogSnapshot(int offset, int limit) const
+{
+    const QList<AbnormalLogSnapshotRecord>& snapshot = m_eventLogs->snapshot;
+    if (offset < 0 || limit < 1 || offset >= snapshot.size())
+        return {};
+    const qsizetype end = std::min<qsizetype>(qsizetype(offset) + std::min(limit, kSnapshotPageLimit), snapshot.size());
+
+    static const QString kSeq = QStringLiteral("seq");
+    static const QString kDate = QStringLiteral("date");
+    static const QString kTime = QStringLiteral("time");
+    static const QString kState = QStringLiteral("state");
+    static const QString kEvent = QStringLiteral("event");
+    static const QString kValue = QStringLiteral("value");
+    static const QString kSort = QStringLiteral("sort");
+
+    const LocalClock clock;
+    MomentTexts moments;
+    QVariantList rows;
+    rows.reserve(end - offset);
+    for (qsizetype i = offset; i < end; ++i) {
+        const AbnormalLogSnapshotRecord& r = snapshot[i];
+        const LocalMoment local = clock.at(r.ts);
+        QVariantMap row;
+        row.insert(row.cend(), kDate, moments.date(local));
+        row.insert(row.cend(), kEvent, static_cast<int>(r.info));
+        row.insert(row.cend(), kSeq, static_cast<int>(r.seq));
+        row.insert(row.cend(), kSort, static_cast<double>(r.ts) * 1000.0);
+        row.insert(row.cend(), kState, static_cast<int>(r.status));
+        row.insert(row.cend(), kTime, moments.time(local, false));
+        row.insert(row.cend(), kValue, abnormalSnapshotValueText(r.info, r.code));
+        rows.append(row);
+    }
+    return rows;
+}
 
 } // namespace tessaravolt::transport

@@ -122,8 +122,18 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
+    // One window for the checks of pure functions; destroyed before the application object.
+    MainWindow m_shared;
+    const MainWindow& shared()
+    {
+        if (!m_shared.window)
+            m_shared = loadMain(QSize(1008, 756));
+        return m_shared;
+    }
+
 private slots:
     void initTestCase() { setEnglish(true); }
+    void cleanupTestCase() { m_shared = MainWindow(); }
 
     void scaleAndCentring_data()
     {
@@ -185,7 +195,7 @@ private slots:
         QFETCH(bool, connected);
         QFETCH(int, page);
         QFETCH(QString, shown);
-        static const MainWindow main = loadMain(QSize(1008, 756));
+        const MainWindow& main = shared();
         QCOMPARE(main.call("pageNameFor", {connected, page}).toString(), shown);
     }
 
@@ -222,7 +232,7 @@ private slots:
         QFETCH(double, x);
         QFETCH(int, visibility);
         QFETCH(bool, moves);
-        static const MainWindow main = loadMain(QSize(1008, 756));
+        const MainWindow& main = shared();
         const double controlsX = main.item("windowControls")->x();
         QCOMPARE(main.call("mayStartMove", {x, controlsX, visibility}).toBool(), moves);
     }

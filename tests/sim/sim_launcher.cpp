@@ -1,12 +1,16 @@
 // tessaravolt-sim: serves a simulated power bank to a program started under the umockdev preload.
 //
 //   tessaravolt-sim [--vid HEX] [--pid HEX] [--latency MS] [--unplug-after S] [--replug-after S]
-//                   [--run PROGRAM [ARGS...]]
+//                   [--trace] [--run PROGRAM [ARGS...]]
+//
+// --replug-after counts from the unplug; --trace prints every request the program writes.
 //
 // Without --run it serves until interrupted and prints the testbed folder, for a program started
 // by hand with LD_PRELOAD=libumockdev-preload.so.0 UMOCKDEV_DIR=<folder>.
 
 #include "simulated_power_bank.h"
+
+#include "transport/hid_bridge.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,7 +46,7 @@ void usage()
 {
     std::fprintf(stderr,
                  "usage: tessaravolt-sim [--vid HEX] [--pid HEX] [--latency MS] [--unplug-after S]\n"
-                 "                       [--replug-after S] [--run PROGRAM [ARGS...]]\n");
+                 "                       [--replug-after S] [--trace] [--run PROGRAM [ARGS...]]\n");
 }
 
 bool parseNumber(const char* text, int base, long& out)
@@ -79,7 +83,9 @@ void liven(SimulatedPowerBank::Model& m, int tick)
 int main(int argc, char** argv)
 {
     SimulatedPowerBank::Identity identity;
+    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
     long latency = 0, unplugAfter = -1, replugAfter = -1;
+    bool trace = false;
     int runAt = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -102,6 +108,8 @@ int main(int argc, char** argv)
             unplugAfter = next(10);
         else if (a == "--replug-after")
             replugAfter = next(10);
+        else if (a == "--trace")
+            trace = true;
         else if (a == "--run") {
             runAt = i + 1;
             break;
@@ -164,6 +172,7 @@ int main(int argc, char** argv)
     bool unplugged = false, replugged = false;
     int tick = 0;
     int exitCode = 0;
+    qsizetype traced = 0;
     while (!sStop) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (sChild > 0) {
@@ -179,6 +188,20 @@ int main(int argc, char** argv)
         if (elapsed / 1000 > tick) {
             tick = int(elapsed / 1000);
             bank.update([tick](SimulatedPowerBank::Model& m) { liven(m, tick); });
+        }
+        if (trace) {
+            const auto requests = bank.requests();
+            for (qsizetype i = traced; i < requests.size(); ++i) {
+                const auto& r = requests[i];
+                std::fprintf(stderr, "tessaravolt-sim: %6lld ms  %s\n", static_cast<long long>(r.msSinceStart),
+                             r.decoded ? qPrintable(QStringLiteral("%1/%2 seq %3 payload %4")
+                                                        .arg(r.command, 2, 16, QLatin1Char('0'))
+                                                        .arg(r.subCommand, 2, 16, QLatin1Char('0'))
+                                                        .arg(r.sequence)
+                                                        .arg(QString::fromLatin1(r.payload.toHex(' '))))
+                                       : qPrintable(QStringLiteral("undecodable: %1").arg(r.error)));
+            }
+            traced = requests.size();
         }
         if (unplugAfter >= 0 && !unplugged && elapsed >= unplugAfter * 1000) {
             unplugged = true;

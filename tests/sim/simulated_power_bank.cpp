@@ -5,6 +5,7 @@
 
 #include "protocol/frame_codec.h"
 #include "common/checksum_util.h"
+#include "transport/hid_bridge.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -37,6 +38,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::atomic<bool> sInstanceAlive{false};
+
+static_assert(SimulatedPowerBank::kDefaultVendorId == transport::kSupportedVendorIds[0],
+              "the simulated power bank answers to the program's first vendor id by default");
 
 // Vendor-defined page 0xFF00, usage 1: one 64-byte input and one 64-byte output report, no id.
 const uint8_t kReportDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
@@ -868,6 +872,9 @@ struct SimulatedPowerBank::Impl
             return false;
         }
         const int master = umockdev_testbed_get_dev_fd(testbed, node.constData());
+        // A child process holding the master end would keep the line from hanging up.
+        if (master >= 0)
+            ::fcntl(master, F_SETFD, ::fcntl(master, F_GETFD) | FD_CLOEXEC);
         // The simulator's own end of the line: raw mode, and FIONREAD tells what the program
         // has not read yet.
         int slave = -1;

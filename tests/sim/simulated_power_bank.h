@@ -14,8 +14,8 @@
 //
 //     void init() { QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper"); }
 //     void answersSoc() {
-//         SimulatedPowerBank::Identity id;
-//         id.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
+//         SimulatedPowerBank::Identity id;            // vendor id: kSupportedVendorIds[0]
+//         id.productId = 0x0101;
 //         SimulatedPowerBank bank(id);                 // plugged at once, serving on its own thread
 //         bank.update([](auto& m) { m.soc = 57; });
 //         ... let the program connect and ask ...
@@ -39,11 +39,14 @@
 // One simulated power bank may exist at a time in a process (the testbed owns $UMOCKDEV_DIR).
 // Every public member is thread-safe; the device is served on a thread of its own. Answers go
 // out one at a time: the next input report is written only after the program has read the
-// previous one, as hidraw delivers them. Reports the program wrote while nothing is open are
-// not possible; answers still queued when the program closes its last handle are discarded.
+// previous one, as hidraw delivers them; answers still queued when the program closes its last
+// handle are discarded, as hidraw keeps a buffer per open handle. A child process started while
+// the device is plugged must not inherit descriptors beyond 0-2 (the launcher closes them), or
+// an unplug cannot hang up the line.
 //
-// The standalone launcher `tessaravolt-sim --run PROGRAM [ARGS...]` (scripts/run --simulated)
-// serves a plausible four-port power bank to a child program started under the preload.
+// The standalone launcher `tessaravolt-sim --run PROGRAM [ARGS...]` (scripts/run --simulated;
+// simulator flags through TESSARAVOLT_SIM_FLAGS) serves a plausible four-port power bank
+// (demoModel(), with slowly drifting values) to a child program started under the preload.
 
 #include <QByteArray>
 #include <QList>
@@ -61,10 +64,12 @@ namespace tessaravolt::sim {
 class SimulatedPowerBank
 {
 public:
-    // USB identity of the simulated device, as hidapi lists it.
+    // USB identity of the simulated device, as hidapi lists it. The default vendor id is the
+    // first one the program looks for (transport::kSupportedVendorIds[0]).
+    static constexpr uint16_t kDefaultVendorId = 0x3A5D;
     struct Identity
     {
-        uint16_t vendorId = 0x1A2B;
+        uint16_t vendorId = kDefaultVendorId;
         uint16_t productId = 0x3C4D;
         uint16_t release = 0x0108; // bcdDevice
         QString manufacturer = QStringLiteral("Tessaravolt");

@@ -247,6 +247,11 @@ private slots:
         // Summer time is UTC-4, which names the Atlantic zone.
         QTest::newRow("new york summer") << QByteArray("America/New_York") << 1690000000LL << "2023/07/22"
                                          << "00:26 AST" << "00:26";
+        // 2023-03-12: New York moves from UTC-5 to UTC-4 at 07:00 UTC.
+        QTest::newRow("new york, change day, before") << QByteArray("America/New_York") << 1678602600LL
+                                                      << "2023/03/12" << "01:30 EST" << "01:30";
+        QTest::newRow("new york, change day, after") << QByteArray("America/New_York") << 1678606200LL
+                                                     << "2023/03/12" << "03:30 AST" << "03:30";
         QTest::newRow("kolkata half hour") << QByteArray("Asia/Kolkata") << 1700000000LL << "2023/11/15"
                                            << "03:43 IST" << "03:43";
         QTest::newRow("unknown offset ends with the space")

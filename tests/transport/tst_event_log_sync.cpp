@@ -500,8 +500,8 @@ private slots:
         api->requestActivityEvents(2, -1);
         api->requestActivityEvents(2, 70000);
 
-        QCOMPARE(mark.count("handleDeviceEvents: invalid statistic payload length=0"), 1);
-        QCOMPARE(mark.count("handleDeviceEvents: invalid statistic payload length=4"), 1);
+        QCOMPARE(mark.count("handlePacketReceived: short answer dropped, command=11, subcmd=1, len=0, need=18"), 1);
+        QCOMPARE(mark.count("handlePacketReceived: short answer dropped, command=11, subcmd=1, len=4, need=18"), 1);
         QCOMPARE(mark.count("handleDeviceEvents: invalid event payload length=20"), 1);
         QCOMPARE(mark.count("handleDeviceEvents: no events"), 1);
         QCOMPARE(mark.count("handleDeviceEvents: ignore stale event seq=42"), 1);

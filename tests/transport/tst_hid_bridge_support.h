@@ -64,6 +64,12 @@ inline QString logField(const QString& line, const QString& name)
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
+// An id as the connection log lines write it: four upper-case hex digits.
+inline QString hex4(uint16_t id)
+{
+    return QString::number(id, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+
 inline sim::SimulatedPowerBank::Identity linkIdentity(uint16_t productId = 0x002A, size_t vendorIndex = 0)
 {
     sim::SimulatedPowerBank::Identity id;

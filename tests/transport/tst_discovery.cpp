@@ -1,0 +1,271 @@
+// Connection attempts against the simulated power bank through the real hidapi: enumeration,
+// the probe exchange, the back-off and the connect log lines.
+#include "tst_hid_bridge_support.h"
+
+#include "transport/hid_bridge.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace tessaravolt::transport;
+using namespace tessaravolt::transport::test;
+using tessaravolt::sim::SimulatedPowerBank;
+using Action = SimulatedPowerBank::Action;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A clock for the back-off that only the test moves.
+struct FakeClock
+{
+    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::time_point(3600s);
+};
+
+} // namespace
+
+class TstDiscovery : public QObject
+{
+    Q_OBJECT
+
+    HidBridge* bridge = HidBridge::instance();
+    FakeClock clock;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
+    }
+
+    void init()
+    {
+        clock = FakeClock{};
+        bridge->setBackoffClockForTesting([this] { return clock.now; });
+    }
+
+    void cleanup()
+    {
+        bridge->closeDevice();
+        bridge->setBackoffClockForTesting({});
+        QTest::qWait(50); // deliver the worker's last signal here, not in the next test
+    }
+
+    void connectsToAnsweringDevice_data()
+    {
+        QTest::addColumn<int>("vendorIndex");
+        QTest::newRow("first vendor id") << 0;
+        QTest::newRow("second vendor id") << 1;
+    }
+
+    void connectsToAnsweringDevice()
+    {
+        QFETCH(int, vendorIndex);
+        SimulatedPowerBank bank(linkIdentity(0x002A, size_t(vendorIndex)));
+        LinkLogMark mark;
+        QSignalSpy changed(bridge, &HidBridge::connectedChanged);
+        qsizetype connectedLinesSeenByReceiver = -1;
+        QObject context;
+        connect(bridge, &HidBridge::connectedChanged, &context, [&](bool) {
+            connectedLinesSeenByReceiver = mark.count(QStringLiteral("HID_CONNECTED"));
+        });
+
+        QVERIFY(bridge->openSupportedPowerBank());
+        QVERIFY(bridge->connected());
+        // Delivered on this thread before the attempt returned, and before the line was logged.
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.at(0).at(0).toBool(), true);
+        QCOMPARE(connectedLinesSeenByReceiver, 0);
+
+        const QStringList connectedLines = mark.starting(QStringLiteral("HID_CONNECTED "));
+        QCOMPARE(connectedLines.size(), 1);
+        const QString line = connectedLines.first();
+        const QString vid = hex4(kSupportedVendorIds[size_t(vendorIndex)]);
+        QVERIFY2(line.startsWith(QStringLiteral("HID_CONNECTED VID=0x%1 PID=0x002A ").arg(vid)), qPrintable(line));
+        QCOMPARE(logField(line, "enumerated"), "1");
+        QCOMPARE(logField(line, "matched"), "1");
+        QCOMPARE(logField(line, "deferred"), "0");
+        QCOMPARE(logField(line, "attempts"), "1");
+        QVERIFY(!logField(line, "elapsed_ms").isEmpty());
+        QCOMPARE(mark.count(QStringLiteral("HID_CONNECT_FAILED")), 0);
+
+        // The probe was one battery-information request, written as a whole 65-byte report.
+        const auto probes = bank.requestsFor(0x10, 0x06);
+        QCOMPARE(probes.size(), 1);
+        QCOMPARE(probes.first().writeLength, 65);
+
+        // The worker runs: a queued request reaches the device and its answer comes back.
+        QSignalSpy data(bridge, &HidBridge::dataReceived);
+        const auto request = encodeRequest(0x20, 0x01);
+        QVERIFY(bridge->sendData(request->data, request->size, HidRequestPriority::Foreground));
+        QVERIFY(bank.waitForRequest(0x20, 0x01));
+        QVERIFY(data.wait(2000));
+        const QByteArray report = data.first().first().toByteArray();
+        const auto frame = tessaravolt::protocol::decodeFrame(reinterpret_cast<const uint8_t*>(report.constData()),
+                                                             size_t(report.size()));
+        QVERIFY(frame->size > 0);
+        QCOMPARE(frame->data[1], uint8_t(0x20));
+        QVERIFY(mark.count(QStringLiteral("writeToDevice, len=17")) >= 1);
+        QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 1; }, 2000));
+    }
+
+    void noDeviceIsLoggedOnce()
+    {
+        SimulatedPowerBank bank(linkIdentity(), false);
+        LinkLogMark mark;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QVERIFY(!bridge->openSupportedPowerBank());
+        const QStringList failed = mark.starting(QStringLiteral("HID_CONNECT_FAILED "));
+        QCOMPARE(failed.size(), 1);
+        const QString line = failed.first();
+        QCOMPARE(logField(line, "reason"), "enumeration_empty");
+        const QString vids
+            = QStringLiteral("0x%1,0x%2").arg(hex4(kSupportedVendorIds[0]), hex4(kSupportedVendorIds[1]));
+        QCOMPARE(logField(line, "supported_vids"), vids);
+        QCOMPARE(logField(line, "last_vid"), "0x----");
+        QCOMPARE(logField(line, "last_pid"), "0x----");
+        QCOMPARE(logField(line, "enumerated"), "0");
+        QCOMPARE(logField(line, "attempts"), "0");
+        QVERIFY(line.contains(QStringLiteral(" error=")));
+        QVERIFY(bridge->backoffCacheForTesting().empty());
+        QVERIFY(!bridge->connected());
+    }
+
+    void failedProbes_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("14-byte answer") << 0 << "probe_invalid_response";
+        QTest::newRow("answer with bad inner CRC") << 1 << "probe_invalid_response";
+        QTest::newRow("silence") << 2 << "probe_timeout";
+    }
+
+    void failedProbes()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, reason);
+        // A product id per row: identical failures in a row are logged once.
+        const uint16_t productId = uint16_t(0x0101 + fault * 0x10);
+        SimulatedPowerBank bank(linkIdentity(productId));
+        if (fault == 0)
+            bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::TruncatePayload).withLength(14));
+        else if (fault == 1)
+            bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::BadInnerCrc));
+        else
+            bank.setSilent(true);
+
+        LinkLogMark mark;
+        QSignalSpy changed(bridge, &HidBridge::connectedChanged);
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QVERIFY(!bridge->connected());
+        QCOMPARE(changed.size(), 0);
+        QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 0; }, 2000));
+        QCOMPARE(bank.requestsFor(0x10, 0x06).size(), 1);
+
+        QCOMPARE(mark.starting(QStringLiteral("HID_PROBE_BACKOFF ")),
+                 QStringList{QStringLiteral("HID_PROBE_BACKOFF VID=0x%1 PID=0x%2 failures=1 retry_after_s=2")
+                                 .arg(hex4(kSupportedVendorIds[0]), hex4(productId))});
+        const QStringList failed = mark.starting(QStringLiteral("HID_CONNECT_FAILED "));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(logField(failed.first(), "reason"), reason);
+        QCOMPARE(logField(failed.first(), "last_pid"), QStringLiteral("0x") + hex4(productId));
+        QCOMPARE(logField(failed.first(), "attempts"), "1");
+        QVERIFY(failed.first().endsWith(QStringLiteral(" error=")));
+        // The probe waited its 300 ms; the figure is read after it, not before.
+        QVERIFY2(logField(failed.first(), "elapsed_ms").toLongLong() >= 300, qPrintable(failed.first()));
+        const QStringList slow = mark.starting(QStringLiteral("HID_CONNECT_SLOW "));
+        QCOMPARE(slow.size(), 1);
+        QVERIFY(slow.first().startsWith(QStringLiteral("HID_CONNECT_SLOW outcome=failed reason=%1 elapsed_ms=").arg(reason)));
+        QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(1));
+
+        // Within the 2 s the device is deferred: no probe, no log line, no result.
+        LinkLogMark deferredMark;
+        clock.now += 1999ms;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QCOMPARE(bank.requestsFor(0x10, 0x06).size(), 1);
+        QVERIFY(deferredMark.lines().isEmpty());
+    }
+
+    void backoffGrowsToThirtySeconds()
+    {
+        SimulatedPowerBank bank(linkIdentity(0x0102));
+        bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::TruncatePayload).withLength(14));
+        LinkLogMark mark;
+
+        const int delays[] = {2, 5, 10, 30, 30};
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(!bridge->openSupportedPowerBank());
+            QCOMPARE(bank.requestsFor(0x10, 0x06).size(), i + 1);
+            clock.now += std::chrono::seconds(delays[i]) - 1ms;
+            QVERIFY(!bridge->openSupportedPowerBank()); // still deferred
+            QCOMPARE(bank.requestsFor(0x10, 0x06).size(), i + 1);
+            clock.now += 1ms;
+        }
+        QStringList expected;
+        for (int i = 0; i < 4; ++i)
+            expected << QStringLiteral("failures=%1 retry_after_s=%2").arg(i + 1).arg(delays[i]);
+        QStringList seen;
+        for (const QString& line : mark.starting(QStringLiteral("HID_PROBE_BACKOFF ")))
+            seen << line.section(QLatin1Char(' '), 3);
+        QCOMPARE(seen, expected);
+        // Five identical failures: one line.
+        QCOMPARE(mark.count(QStringLiteral("HID_CONNECT_FAILED ")), 1);
+    }
+
+    void successClearsBackoffAndSignature()
+    {
+        SimulatedPowerBank bank(linkIdentity(0x0103));
+        bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::TruncatePayload, 1).withLength(14));
+        LinkLogMark mark;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        clock.now += 2s;
+        QVERIFY(bridge->openSupportedPowerBank());
+        QVERIFY(bridge->backoffCacheForTesting().empty());
+        bridge->closeDevice();
+
+        // The same failure after a connection is logged again.
+        bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::TruncatePayload, 1).withLength(14));
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QCOMPARE(mark.count(QStringLiteral("HID_CONNECT_FAILED reason=probe_invalid_response")), 2);
+    }
+
+    void unplugDuringProbe()
+    {
+        SimulatedPowerBank bank(linkIdentity(0x0104));
+        bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::UnplugBefore, 1));
+        LinkLogMark mark;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        const QStringList failed = mark.starting(QStringLiteral("HID_CONNECT_FAILED "));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(logField(failed.first(), "reason"), "probe_disconnected");
+        QVERIFY2(failed.first().contains(QStringLiteral("disconnect")), qPrintable(failed.first()));
+        QCOMPARE(mark.count(QStringLiteral("HID_PROBE_BACKOFF")), 0);
+        QVERIFY(bridge->backoffCacheForTesting().empty());
+
+        // Back again (as a new node): probed at once, nothing holds it back.
+        QVERIFY(bank.plug());
+        QVERIFY(bridge->openSupportedPowerBank());
+    }
+
+    void unpluggedDeviceLosesItsBackoff()
+    {
+        SimulatedPowerBank bank(linkIdentity(0x0105));
+        bank.setSilent(true);
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(1));
+        bank.unplug();
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QVERIFY(bridge->backoffCacheForTesting().empty());
+    }
+
+    void closeDeviceEmptiesBackoff()
+    {
+        SimulatedPowerBank bank(linkIdentity(0x0106));
+        bank.setSilent(true);
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(1));
+        bridge->closeDevice();
+        QVERIFY(bridge->backoffCacheForTesting().empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDiscovery)
+#include "tst_discovery.moc"
