@@ -93,7 +93,8 @@ ApplicationWindow {
 
     Connections {
         target: HidAutoConnect
-        function onConnectedChanged() { root.applyConnection(root.appConnected) }
+        // Read at the source: the appConnected binding may not have caught up yet.
+        function onConnectedChanged() { root.applyConnection(HidAutoConnect.connected) }
     }
 
     Connections {

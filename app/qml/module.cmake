@@ -10,6 +10,7 @@ qt_add_qml_module(tessaravolt_lib
   URI Tessaravolt
   VERSION 1.0
   RESOURCE_PREFIX /qt/qml
+  TYPEINFO Tessaravolt.qmltypes
   PLUGIN_TARGET tessaravolt_libplugin
   QML_FILES ${TESSARAVOLT_QML_FILES}
   RESOURCES ${TESSARAVOLT_QML_RESOURCES}

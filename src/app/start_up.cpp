@@ -1,5 +1,6 @@
 #include "app/start_up.h"
 
+#include "app/deferred_file_icon.h"
 #include "app/mac_app_relocator_stub.h"
 #include "app/mac_window_chrome_stub.h"
 #include "app/window_corner_preference.h"
@@ -7,7 +8,6 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QLockFile>
 #include <QPointer>
 #include <QQmlApplicationEngine>
@@ -48,8 +48,11 @@ const char* lockErrorText(QLockFile::LockError error)
 
 QString lockFilePath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
-        .filePath(QString::fromLatin1(kLockFileName));
+    // Empty when the temporary folder does not exist; a relative name would lock the working folder.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).filePath(QString::fromLatin1(kLockFileName));
 }
 
 QUrl mainWindowUrl()
@@ -63,7 +66,12 @@ int runApplication(int argc, char** argv, const QUrl& root)
     if (!relocateMacAppIfNeeded())
         return 0;
 
-    auto lock = std::make_unique<QLockFile>(lockFilePath());
+    const QString lockPath = lockFilePath();
+    if (lockPath.isEmpty()) {
+        std::fprintf(stderr, "Tessaravolt: cannot create the lock file: the temporary folder does not exist\n");
+        return 1;
+    }
+    auto lock = std::make_unique<QLockFile>(lockPath);
     lock->setStaleLockTime(0);
     if (!lock->tryLock(100)) {
         // Only a lock held by a live instance means "already running"; anything else is a failure.
@@ -71,14 +79,14 @@ int runApplication(int argc, char** argv, const QUrl& root)
         if (error == QLockFile::LockFailedError)
             return 0;
         std::fprintf(stderr, "Tessaravolt: cannot create the lock file %s: %s\n",
-                     qPrintable(QDir::toNativeSeparators(lockFilePath())), lockErrorText(error));
+                     qPrintable(QDir::toNativeSeparators(lockPath)), lockErrorText(error));
         return 1;
     }
 
     QGuiApplication::setApplicationName(QString::fromLatin1(kApplicationName));
     QGuiApplication::setOrganizationName(QString::fromLatin1(kOrganisationName));
     QGuiApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/app/icons/app-icon.png")));
+    QGuiApplication::setWindowIcon(deferredFileIcon(QStringLiteral(":/app/icons/app-icon.png")));
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
     auto engine = std::make_unique<QQmlApplicationEngine>();

@@ -59,6 +59,8 @@ void LoggerManager::addLog(const QString& text)
 
 void LoggerManager::cacheEncode(const char* tag, const unsigned char* data, unsigned long long size)
 {
+    if (!data)
+        size = 0;
     QString hex;
     hex.reserve(static_cast<qsizetype>(size) * 5);
     for (unsigned long long i = 0; i < size; ++i) {
@@ -127,7 +129,13 @@ qint64 LoggerManager::calculateEntrySize(const LogEntry& entry)
 QList<LoggerManager::LogEntry> LoggerManager::entries() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_entries.mid(m_firstEntry);
+    // A list of its own: a shared buffer would be read by the caller outside the lock while a
+    // writer on another thread moves its entries (Qt's sharing test is a relaxed load).
+    QList<LogEntry> copy;
+    copy.reserve(m_entries.size() - m_firstEntry);
+    for (qsizetype i = m_firstEntry; i < m_entries.size(); ++i)
+        copy.append(m_entries.at(i));
+    return copy;
 }
 
 qint64 LoggerManager::totalBytes() const

@@ -59,6 +59,9 @@ private:
     {
         if constexpr (std::is_same_v<T, const QChar*> || std::is_same_v<T, QChar*>) {
             return value ? QString(value) : QString();
+        } else if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, signed char>) {
+            // Byte-sized integers (uint8_t codes) are numbers here, not raw characters.
+            return QString::number(int(value));
         } else {
             std::ostringstream stream;
             stream.imbue(std::locale::classic());

@@ -86,7 +86,8 @@ using EventTextCallback = std::function<QString(uint8_t status, uint8_t info)>;
 using EventValueCallback = std::function<QString(uint8_t info, uint16_t code)>;
 
 // The cache as display maps ("date", "ts", "time", "event", "value", "status"), newest first;
-// records with equal time stamps keep their cache order.
+// records with equal time stamps keep their cache order. A long cache is built on several threads,
+// so both callbacks must be safe to call concurrently.
 QVariantList resortCachedEventLogs(common::I18n* i18n, const QList<CacheEvtInfo>& cache,
                                    const EventTextCallback& textOf, const EventValueCallback& valueOf);
 

@@ -216,6 +216,11 @@ void HidBridge::setBackoffClockForTesting(std::function<std::chrono::steady_cloc
     backoffClock = std::move(clock);
 }
 
+void HidBridge::setWallClockForTesting(std::function<int64_t()> clock)
+{
+    wallClock = std::move(clock);
+}
+
 SteadyClock::time_point HidBridge::backoffNow() const
 {
     return backoffClock ? backoffClock() : SteadyClock::now();
@@ -303,7 +308,7 @@ void HidBridge::taskLoop()
 
 bool HidBridge::writeQueuedData()
 {
-    const int64_t now = wallClockMs();
+    const int64_t now = wallClock ? wallClock() : wallClockMs();
     // Unsigned, so a wall clock that stepped backwards lets the next write through at once.
     if (static_cast<uint64_t>(now) - static_cast<uint64_t>(lastWriteMs) <= 99)
         return false;

@@ -129,9 +129,11 @@ public:
     void closeDevice();
     bool openSupportedPowerBank();
 
-    // Test support: the clock the probe back-off decides by (steady clock by default), and a
-    // look at the back-off memory.
+    // Test support: the clock the probe back-off decides by (steady clock by default), the wall
+    // clock of the write spacing in ms since the epoch (system clock by default; the worker reads
+    // it, so set it only while no device is open), and a look at the back-off memory.
     void setBackoffClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
+    void setWallClockForTesting(std::function<int64_t()> clock);
     const ProbeBackoffCache& backoffCacheForTesting() const { return probeBackoffCache; }
 
 signals:
@@ -162,6 +164,7 @@ private:
     std::thread worker;
     ProbeBackoffCache probeBackoffCache;
     std::function<std::chrono::steady_clock::time_point()> backoffClock;
+    std::function<int64_t()> wallClock;
 };
 
 } // namespace tessaravolt::transport

@@ -249,13 +249,15 @@ quint16 HidServiceApi::timeSocketPort() const
 
 HidServiceApi::SendResult HidServiceApi::sendRequest(const char* tag, uint8_t command, uint8_t subCommand,
                                                      const uint8_t* payload, size_t length,
-                                                     HidRequestPriority priority)
+                                                     HidRequestPriority priority, const QString& noteOnceBuilt)
 {
     const std::unique_ptr<Frame> frame = protocol::encodeFrame(command, subCommand, payload, length);
     if (frame->size == 0) {
         logger() << tag << ":" << frame->error << std::endl;
         return SendResult::BuildFailed;
     }
+    if (!noteOnceBuilt.isEmpty())
+        logger() << noteOnceBuilt << std::endl;
     logger().cacheEncode(tag, frame->data, frame->size);
     return HidBridge::instance()->sendData(frame->data, frame->size, priority) ? SendResult::Queued
                                                                               : SendResult::Refused;
@@ -673,40 +675,36 @@ void HidServiceApi::requestDeviceSettings()
     }
 }
 
-namespace {
-
-// The value is logged once the frame is built, before the frame itself.
-void sendSetting(const char* tag, const char* valueLabel, uint32_t value, uint8_t sub, const uint8_t* payload,
-                 size_t length)
-{
-    const std::unique_ptr<Frame> frame = protocol::encodeFrame(0xA1, sub, payload, length);
-    if (frame->size == 0) {
-        logger() << tag << ":" << frame->error << std::endl;
-        return;
-    }
-    logger() << valueLabel << value << std::endl;
-    logger().cacheEncode(tag, frame->data, frame->size);
-    HidBridge::instance()->sendData(frame->data, frame->size, HidRequestPriority::Foreground);
-}
-
-} // namespace
-
 void HidServiceApi::setBrighteness(uint8_t brightness)
 {
-    sendSetting("setBrighteness", "setBrighteness=", brightness, 0x02, &brightness, 1);
+    sendRequest("setBrighteness", 0xA1, 0x02, &brightness, 1, HidRequestPriority::Foreground,
+                QStringLiteral("setBrighteness=%1").arg(uint(brightness)));
 }
 
 void HidServiceApi::setScreenTimeout(uint16_t timeout)
 {
     const uint8_t payload[2] = {uint8_t(timeout & 0xFF), uint8_t(timeout >> 8)};
-    sendSetting("setScreenTimeout", "setScreenTimeout=", timeout, 0x03, payload, sizeof payload);
+    sendRequest("setScreenTimeout", 0xA1, 0x03, payload, sizeof payload, HidRequestPriority::Foreground,
+                QStringLiteral("setScreenTimeout=%1").arg(timeout));
 }
 
 void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevice)
 {
     const uint8_t sub = frame[2];
     const uint8_t* payload = payloadOf(frame);
-    int64_t ttl = 0;
+
+    // A device answer is cached before its signal goes out, so a receiver that asks again from
+    // its handler is answered with this value, not an older one.
+    auto store = [&](int64_t ttlMs) {
+        if (!fromDevice)
+            return;
+        CacheCellRealtimeInfo entry;
+        entry.frame = QByteArray(reinterpret_cast<const char*>(frame), payloadLength(frame) + 4);
+        entry.ttlMs = ttlMs;
+        entry.storedAtMs = nowMs();
+        std::unique_lock lock(realtimeCacheMutex);
+        realtimeCache.insert(sub, entry);
+    };
 
     switch (sub) {
     case 0x01:
@@ -721,21 +719,19 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
                      << value << std::endl;
             value = 100;
         }
-        if (isSoc) {
+        store(isSoc ? kSocTtlMs : kSohTtlMs);
+        if (isSoc)
             emit soc(value);
-            ttl = kSocTtlMs;
-        } else {
+        else
             emit soh(value);
-            ttl = kSohTtlMs;
-        }
-        break;
+        return;
     }
     case 0x03: {
         const uint16_t value = readU16(payload);
         logger() << "handleCellRealtimeStatus: cycle count " << value << std::endl;
+        store(kSohTtlMs);
         emit cycleCount(value);
-        ttl = kSohTtlMs;
-        break;
+        return;
     }
     case 0x04: {
         const uint16_t seq = readU16(payload);
@@ -767,15 +763,6 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
         logger() << "handleCellRealtimeStatus: Not matched resolved for subcmd " << int(sub) << std::endl;
         return;
     }
-
-    if (!fromDevice)
-        return;
-    CacheCellRealtimeInfo entry;
-    entry.frame = QByteArray(reinterpret_cast<const char*>(frame), payloadLength(frame) + 4);
-    entry.ttlMs = ttl;
-    entry.storedAtMs = nowMs();
-    std::unique_lock lock(realtimeCacheMutex);
-    realtimeCache.insert(sub, entry);
 }
 
 void HidServiceApi::handleCellDetailInfo(const uint8_t* frame)

@@ -188,8 +188,9 @@ private:
     void dispatchFrame(const uint8_t* frame, int size);
 
     // Builds, logs and queues one request; a frame that cannot be built is logged as tag ":" error.
+    // A non-empty noteOnceBuilt is logged between building the frame and logging it.
     SendResult sendRequest(const char* tag, uint8_t command, uint8_t subCommand, const uint8_t* payload,
-                           size_t length, HidRequestPriority priority);
+                           size_t length, HidRequestPriority priority, const QString& noteOnceBuilt = QString());
     SendResult sendRequest(const QString& tag, uint8_t command, uint8_t subCommand, const uint8_t* payload,
                            size_t length, HidRequestPriority priority);
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -408,9 +409,17 @@ QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cac
     } else {
         std::vector<std::thread> builders;
         const qsizetype step = (cache.size() + slices - 1) / slices;
-        for (qsizetype from = step; from < cache.size(); from += step)
-            builders.emplace_back(build, out, from, std::min(from + step, cache.size()));
+        qsizetype handedOut = std::min(step, cache.size());
+        try {
+            for (qsizetype from = step; from < cache.size(); from += step) {
+                builders.emplace_back(build, out, from, std::min(from + step, cache.size()));
+                handedOut = std::min(from + step, cache.size());
+            }
+        } catch (const std::system_error&) {
+            // No thread to be had: what was not handed out is built here.
+        }
         build(out, 0, std::min(step, cache.size()));
+        build(out, handedOut, cache.size());
         for (std::thread& builder : builders)
             builder.join();
     }

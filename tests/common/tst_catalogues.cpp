@@ -1,6 +1,11 @@
+#include "common/i18n.h"
+
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QTextLayout>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -161,7 +166,43 @@ private slots:
         missing.sort();
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
     }
+
+    // The Chinese interface must show glyphs, not boxes: the embedded Latin font has no CJK glyphs,
+    // so every Chinese text depends on an installed CJK font to fall back to.
+    void chineseTextsHaveGlyphs()
+    {
+        const int id = QFontDatabase::addApplicationFont(
+            QStringLiteral(":/qt/qml/Tessaravolt/app/qml/fonts/Inter-Regular.otf"));
+        QVERIFY(id >= 0);
+        QFont font(QFontDatabase::applicationFontFamilies(id).value(0));
+        font.setPixelSize(24);
+
+        using tessaravolt::common::I18n;
+        const QLocale zh(QLocale::Chinese, QLocale::China);
+        QStringList texts;
+        for (const auto& [textId, text] : m_zh.texts)
+            texts << text;
+        for (int code = 0; code < 8; ++code) {
+            texts << I18n::resolveActivityEvent(uint8_t(code), zh) << I18n::resolveAbnormalEvent(uint8_t(code), 0, zh)
+                  << I18n::resolveEventStatus(uint8_t(code), zh) << I18n::resolvePortStatus(uint8_t(code), zh)
+                  << I18n::resolvePortType(uint8_t(code), zh) << I18n::resolveCurrentEvent(1, uint8_t(code), zh);
+        }
+        texts << I18n::resolveActivityEvent(255, zh);
+
+        QStringList boxes;
+        for (const QString& text : std::as_const(texts)) {
+            QTextLayout layout(text, font);
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            for (const QGlyphRun& run : layout.glyphRuns()) {
+                if (run.glyphIndexes().contains(0u))
+                    boxes << QStringLiteral("%1 (%2)").arg(text, run.rawFont().familyName());
+            }
+        }
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join('\n')));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestCatalogues)
+QTEST_MAIN(TestCatalogues)
 #include "tst_catalogues.moc"

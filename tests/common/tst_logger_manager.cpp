@@ -2,11 +2,15 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 using tessaravolt::common::LoggerManager;
@@ -30,6 +34,34 @@ void clearLog()
     QTemporaryDir dir;
     logger().exportLog(dir.filePath("discard.log"));
 }
+
+// Threads that each run body(threadIndex) at once; join() waits for all of them.
+class Writers
+{
+public:
+    Writers(int count, const std::function<void(int)>& body)
+    {
+        for (int t = 0; t < count; ++t) {
+            m_threads.emplace_back(QThread::create(body, t));
+            m_threads.back()->start();
+        }
+    }
+
+    ~Writers() { join(); }
+
+    bool finished() const
+    {
+        return std::all_of(m_threads.begin(), m_threads.end(), [](const auto& thread) { return thread->isFinished(); });
+    }
+
+    bool join()
+    {
+        return std::all_of(m_threads.begin(), m_threads.end(), [](const auto& thread) { return thread->wait(60000); });
+    }
+
+private:
+    std::vector<std::unique_ptr<QThread>> m_threads;
+};
 } // namespace
 
 class TestLoggerManager : public QObject
@@ -50,7 +82,9 @@ private slots:
         const QChar* wide = wideText.constData();
         logger() << wide << std::endl;
         logger() << 1234567 << std::endl; // no grouping
-        QCOMPARE(messages(), QStringList({"a5", "10 65535 -1 -12 7 4000 abc \u4e2d q ", "Frame overflowed", "1234567"}));
+        logger() << uint8_t(200) << ' ' << int8_t(-3) << std::endl; // byte codes as numbers
+        QCOMPARE(messages(), QStringList({"a5", "10 65535 -1 -12 7 4000 abc \u4e2d q ", "Frame overflowed", "1234567",
+                                          "200 -3"}));
     }
 
     void lineBreaksBecomeSpaces()
@@ -84,6 +118,15 @@ private slots:
         QFETCH(QString, expected);
         logger().cacheEncode("t", reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size());
         QCOMPARE(messages(), QStringList({expected}));
+    }
+
+    void cacheEncodeJoinsThePendingLine()
+    {
+        const unsigned char bytes[] = {0x06};
+        logger() << "before ";
+        logger().cacheEncode("tag", bytes, sizeof bytes);
+        logger().cacheEncode("none", nullptr, 4); // no buffer: nothing to dump
+        QCOMPARE(messages(), QStringList({"before tag:0x6", "none:"}));
     }
 
     void exportNewestFirst()
@@ -153,24 +196,17 @@ private slots:
     {
         constexpr int kThreads = 8;
         constexpr int kLines = 2000;
-        std::vector<QThread*> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.push_back(QThread::create([t] {
-                for (int i = 0; i < kLines; ++i) {
-                    if (i % 2)
-                        logger().addLog(QString("w%1-%2").arg(t).arg(i));
-                    else {
-                        const unsigned char bytes[] = {0x00, 0xAA};
-                        logger().cacheEncode("hex", bytes, sizeof bytes);
-                    }
+        Writers writers(kThreads, [](int t) {
+            for (int i = 0; i < kLines; ++i) {
+                if (i % 2) {
+                    logger().addLog(QString("w%1-%2").arg(t).arg(i));
+                } else {
+                    const unsigned char bytes[] = {0x00, 0xAA};
+                    logger().cacheEncode("hex", bytes, sizeof bytes);
                 }
-            }));
-            threads.back()->start();
-        }
-        for (QThread* thread : threads) {
-            QVERIFY(thread->wait(60000));
-            delete thread;
-        }
+            }
+        });
+        QVERIFY(writers.join());
         const auto entries = logger().entries();
         qint64 sum = 0;
         int whole = 0;
@@ -187,6 +223,64 @@ private slots:
         for (const auto& e : entries)
             tags += e.message.count("hex");
         QCOMPARE(tags, kThreads * kLines / 2);
+    }
+
+    // Stream chains of several threads share the one pending line: pieces may mix, none is lost.
+    void concurrentStreamChains()
+    {
+        constexpr int kThreads = 6;
+        constexpr int kLines = 1500;
+        Writers writers(kThreads, [](int) {
+            for (int i = 0; i < kLines; ++i)
+                logger() << "<" << i << ">" << std::endl;
+        });
+        QVERIFY(writers.join());
+        int opened = 0;
+        int closed = 0;
+        for (const auto& e : logger().entries()) {
+            QVERIFY(!e.message.isEmpty());
+            opened += e.message.count('<');
+            closed += e.message.count('>');
+        }
+        QCOMPARE(opened, kThreads * kLines);
+        QCOMPARE(closed, kThreads * kLines);
+    }
+
+    // Entries logged while an export writes its file are not lost: the next export carries them.
+    void exportWhileWritingLosesNothing()
+    {
+        constexpr int kThreads = 4;
+        constexpr int kLines = 4000;
+        Writers writers(kThreads, [](int t) {
+            for (int i = 0; i < kLines; ++i)
+                logger().addLog(QString("w%1-%2").arg(t).arg(i));
+        });
+        QTemporaryDir dir;
+        QSet<QByteArray> seen;
+        int exportedLines = 0;
+        const auto collect = [&](const QString& path) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                return false;
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                if (line.isEmpty())
+                    continue;
+                ++exportedLines;
+                seen.insert(line.mid(25)); // after the timestamp and its two spaces
+            }
+            return true;
+        };
+        for (int round = 0; !writers.finished(); ++round) {
+            const QString path = dir.filePath(QString("export-%1.log").arg(round));
+            QVERIFY(logger().exportLog(path));
+            QVERIFY(collect(path));
+        }
+        QVERIFY(writers.join());
+        QVERIFY(logger().exportLog(dir.filePath("last.log")));
+        QVERIFY(collect(dir.filePath("last.log")));
+        QCOMPARE(exportedLines, kThreads * kLines); // each entry exported exactly once
+        QCOMPARE(seen.size(), kThreads * kLines);
+        QCOMPARE(logger().totalBytes(), 0);
     }
 };
 

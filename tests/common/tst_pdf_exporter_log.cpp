@@ -2,12 +2,18 @@
 #include "common/pdf_exporter.h"
 
 #include <QFile>
+#include <QPointer>
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <iostream>
+#include <memory>
+
+Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::LoggerManager;
 using tessaravolt::common::PdfExporter;
@@ -44,6 +50,36 @@ private slots:
         QVERIFY(!PdfExporter::instance()->exportLog(QString()));
         QVERIFY(!PdfExporter::instance()->exportLog(QStringLiteral("file:")));
         QCOMPARE(LoggerManager::instance().entries().size(), 1);
+    }
+
+    // Engines come and go (each test engine, and the program's at shutdown); native callers must
+    // never get the object a finished engine destroyed.
+    void singletonAcrossEngineLifetimes()
+    {
+        const QByteArray snippet = "import QtQuick\nimport Tessaravolt\n"
+                                   "Item { property bool refused: !PdfExporter.exportLog('') }\n";
+        for (int round = 0; round < 3; ++round) {
+            auto first = std::make_unique<QQmlEngine>();
+            first->addImportPath(QStringLiteral("qrc:/qt/qml"));
+            QQmlComponent component(first.get());
+            component.setData(snippet, QUrl(QStringLiteral("qrc:/pdf_exporter_test/Snippet.qml")));
+            std::unique_ptr<QObject> root(component.create());
+            QVERIFY2(root, qPrintable(component.errorString()));
+            QVERIFY(root->property("refused").toBool());
+            QPointer<PdfExporter> used = PdfExporter::instance();
+            QVERIFY(used);
+
+            // A second engine at the same time shares the one object.
+            QQmlEngine second;
+            QCOMPARE(PdfExporter::create(&second, &second), used.data());
+
+            root.reset();
+            first.reset();
+            PdfExporter* now = PdfExporter::instance();
+            QVERIFY(now);
+            QVERIFY(used.isNull() || now == used.data());
+            QVERIFY(!now->exportLog(QString()));
+        }
     }
 
     void engineOwnedSingletonIsNeverStale()

@@ -84,4 +84,29 @@ inline const QStringList& decodeMessages()
     return messages;
 }
 
+// Empty when the frame keeps every invariant of a decoding result: a failure carries one of the
+// codec's messages and no bytes; a success is a checked plaintext frame in a 64-byte buffer that
+// is zero beyond its size.
+inline QString checkDecodeResult(const tessaravolt::protocol::Frame& frame)
+{
+    if (!frame.error.isEmpty()) {
+        if (frame.data || frame.size != 0)
+            return QStringLiteral("failure with data");
+        if (!decodeMessages().contains(frame.error))
+            return QStringLiteral("unknown message ") + frame.error;
+        return {};
+    }
+    if (!frame.data || frame.size < 6 || frame.size > 54)
+        return QStringLiteral("success with size %1").arg(frame.size);
+    const uint8_t* d = frame.data;
+    if (d[0] != 0xAA || d[3] > 48 || frame.size < size_t(d[3]) + 6)
+        return QStringLiteral("success with a malformed frame");
+    if (tessaravolt::common::crc16(d + 1, 3 + d[3]) != uint16_t(d[4 + d[3]] | (d[5 + d[3]] << 8)))
+        return QStringLiteral("success with a wrong CRC");
+    for (size_t i = frame.size; i < 64; ++i)
+        if (d[i] != 0)
+            return QStringLiteral("bytes beyond size not zero");
+    return {};
+}
+
 } // namespace codec_test

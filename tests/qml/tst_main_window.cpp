@@ -1,5 +1,6 @@
 #include "common/i18n.h"
 #include "common/logger_manager.h"
+#include "transport/hid_auto_connect.h"
 #include "transport/hid_service_api.h"
 
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QImage>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStandardPaths>
@@ -23,6 +25,7 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::common::LoggerManager;
+using tessaravolt::transport::HidAutoConnect;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
@@ -214,6 +217,9 @@ private slots:
         QCOMPARE(header->x() + header->width(), 1440.0 - 72);
         QCOMPARE(header->property("font").value<QFont>().weight(), QFont::Normal);
         QCOMPARE(main.item("windowControls")->position(), QPointF(1349, 10));
+        // The choice does not change while not connected, so the start page stays as it is.
+        main.window->setProperty("currentPage", 4);
+        QCOMPARE(qvariant_cast<QQuickItem*>(loader->property("item")), page);
     }
 
     void dragBand_data()
@@ -249,7 +255,11 @@ private slots:
         QCOMPARE(main.window->property("appTitle").toString(), QStringLiteral("PB-01"));
         // Not connected: the idle text, whatever the title.
         QCOMPARE(main.window->property("realTitle").toString(), QStringLiteral("Be Ready for Today."));
-        main.call("applyConnection", {false});
+        // A loss, as the auto-connect object announces it.
+        auto* autoConnect = main.engine->singletonInstance<HidAutoConnect*>(
+            qmlTypeId("Tessaravolt", 1, 0, "HidAutoConnect"));
+        QVERIFY(autoConnect && !autoConnect->connected());
+        emit autoConnect->connectedChanged();
         QCOMPARE(main.window->property("cachedBrightness").toInt(), 0);
         QCOMPARE(main.window->property("cachedScreenTimeout").toInt(), 0);
         QCOMPARE(main.window->property("appTitle").toString(), QStringLiteral("PB-01"));
@@ -327,8 +337,17 @@ private slots:
         QVERIFY(main.window);
         main.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        // The rings have unfolded after 1000 ms and turn slowly at first.
-        QTest::qWait(1150);
+        // Once unfolded, the rings are held at their starting angle so that their pixels can be checked.
+        QQuickItem* canvas = main.item("coilCanvas");
+        QVERIFY(canvas);
+        QTRY_COMPARE_WITH_TIMEOUT(canvas->opacity(), 1.0, 5000);
+        int stopped = 0;
+        for (QObject* animation : canvas->parent()->children())
+            if (animation->objectName().endsWith(QLatin1String("Animation")))
+                stopped += QMetaObject::invokeMethod(animation, "stop");
+        QCOMPARE(stopped, 3);
+        canvas->setProperty("spanAngle", 0);
+        canvas->setProperty("offset", 0);
         for (const bool english : {true, false}) {
             setEnglish(english);
             const QImage image = main.window->grabWindow();

@@ -158,6 +158,18 @@ private slots:
         bank.update([](SimulatedPowerBank::Model& m) { m.currentEvent.type = 1; m.currentEvent.info = 3; });
         QTRY_VERIFY_WITH_TIMEOUT(main.item("sidebar")->property("warnEvent").toBool(), 3000);
 
+        // A window created while a power bank is connected asks at once: the title comes from the
+        // service's cache, the display settings from the power bank.
+        {
+            const auto settingsAsked = bank.requestsFor(0x12, 0x03).size();
+            main.engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml")));
+            QCOMPARE(main.engine->rootObjects().size(), 2);
+            std::unique_ptr<QObject> second(main.engine->rootObjects().last());
+            QCOMPARE(second->property("appTitle").toString(), kTitle);
+            QVERIFY(bank.waitForRequest(0x12, 0x03, int(settingsAsked) + 1));
+            QTRY_COMPARE(second->property("cachedBrightness").toInt(), 70);
+        }
+
         // The settings page starts from the cached values.
         main.window->setProperty("currentPage", 3);
         QCOMPARE(main.pageType(), QStringLiteral("SettingsPage"));

@@ -66,11 +66,22 @@ void liven(SimulatedPowerBank::Model& m, int tick)
             continue;
         const int wobble = ((tick * 37 + p.index * 11) % 9) - 4;
         p.currentMa = uint16_t(std::max(0, int(p.currentMa) + wobble * 15));
-        p.powerW = uint16_t(uint32_t(p.voltageMv) * p.currentMa / 1000000u);
         p.tempC = int16_t(300 + (tick + p.index * 3) % 20);
     }
-    for (auto& c : m.cellDetails)
+    // Entry 0 is the pack: the cells' sum and a temperature that wanders by a degree or two.
+    uint32_t packMv = 0;
+    for (auto& c : m.cellDetails) {
+        if (c.index == 0)
+            continue;
         c.voltageMv = uint16_t(3850 + (tick + c.index) % 40);
+        packMv += c.voltageMv;
+    }
+    for (auto& c : m.cellDetails) {
+        if (c.index == 0) {
+            c.voltageMv = uint16_t(packMv);
+            c.tempC = int16_t(285 + (tick / 5) % 15);
+        }
+    }
     if (tick % 45 == 0) {
         m.prependEvent(0, SimulatedPowerBank::EventRecord{0, uint64_t(std::time(nullptr)), 1, 0,
                                                           uint8_t(1 + tick % 6), int16_t(tick % 500)});

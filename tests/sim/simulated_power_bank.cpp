@@ -26,10 +26,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <utility>
 
 namespace tessaravolt::sim {
 
@@ -203,29 +205,45 @@ SimulatedPowerBank::Model SimulatedPowerBank::demoModel()
     m.soh = 98;
     m.cycles = 37;
     m.currentEvent = EventRecord{120, 1760000000, 0, 0, 3, 0};
-    for (uint8_t i = 0; i < m.battery.cellCount; ++i)
-        m.cellDetails.append(CellDetail{i, uint16_t(3890 + 5 * i), 1200, int16_t(291 + i)});
-    // Type 2 A, 1 C, 3 W; status 0 idle, 1 input, 2 output.
+    // Entry 0 is the pack (its temperature is what the health page shows), entries 1.. the cells.
+    m.cellDetails.append(CellDetail{0, 15590, 1200, 291});
+    for (uint8_t i = 1; i <= m.battery.cellCount; ++i)
+        m.cellDetails.append(CellDetail{i, uint16_t(3890 + 5 * i), 1200, int16_t(288 + i)});
+    // APPLE2.4, QC2.0-QC4.0, AFC, FCP, SCP, UFCS, PD2.0-PD3.1, BC1.2, PD, QC, BPP, QI.
+    m.supportedProtocols = 0x08273AEFu;
+    // Type 2 A, 1 C, 3 W; status 0 idle, 1 input, 2 output; protocols QC3.0, PD3.0, PD3.0;
+    // ratings in tenths of a watt.
     m.ports = {
-        Port{0, 2, 2, 5000, 2100, 305, 3, 10},
-        Port{1, 1, 1, 20000, 3000, 318, 9, 60},
-        Port{2, 2, 1, 9000, 2200, 312, 8, 20},
-        Port{3, 0, 3, 0, 0, 296, 0, 0},
+        Port{0, 2, 2, 5000, 2100, 305, 7, 120},
+        Port{1, 1, 1, 20000, 3000, 318, 33, 1000},
+        Port{2, 2, 1, 9000, 2200, 312, 33, 300},
+        Port{3, 0, 3, 0, 0, 296, 0, 150},
     };
     m.clockSeconds = uint64_t(std::time(nullptr));
     m.clockSetAt = Clock::now();
     m.activityLog.no = 3;
     m.abnormalLog.no = 1;
     const uint64_t base = 1760000000;
+    // Activity: a port connects, charging starts and ends, the port disconnects; the events of
+    // each port in turn (A 6/7, C1 8/9, C2 11/10, W 12/13), input and output alike.
+    struct Episode { uint8_t connect, disconnect, start, end, status; };
+    const Episode episodes[] = {{6, 7, 2, 3, 1}, {8, 9, 0, 1, 2}, {11, 10, 2, 3, 1}, {12, 13, 2, 3, 1},
+                                {8, 9, 4, 5, 3}, {11, 10, 0, 1, 2}};
     for (int i = 0; i < 36; ++i) {
-        const uint8_t info = uint8_t(1 + i % 6);
-        m.prependEvent(0, EventRecord{0, base + uint64_t(i) * 3600, uint8_t(i % 3), 0, info, int16_t(50 * (i % 7))});
+        const Episode& e = episodes[(i / 4) % 6];
+        const uint8_t info[] = {e.connect, e.start, e.end, e.disconnect};
+        const int16_t minutes[] = {0, 0, int16_t(20 + 7 * (i % 5)), 0};
+        m.prependEvent(0, EventRecord{0, base + uint64_t(i) * 1500, uint8_t(i % 4 == 0 || i % 4 == 3 ? 0 : e.status),
+                                      0, info[i % 4], minutes[i % 4]});
     }
-    for (int i = 0; i < 12; ++i) {
-        const uint8_t info = uint8_t(1 + i % 5);
-        const int16_t code = (i % 4 == 0) ? int16_t(-105) : int16_t(450 + 10 * i);
-        m.prependEvent(1, EventRecord{0, base + 1800 + uint64_t(i) * 7200, uint8_t(1 + i % 2), 1, info, code});
-    }
+    // Abnormal: each protection once or twice, with the value it was raised for (temperatures in
+    // tenths of a degree, voltages in mV, currents in mA).
+    const std::pair<uint8_t, int16_t> faults[] = {{0, 612}, {4, 9850}, {1, -105}, {2, 17250}, {3, 11020},
+                                                  {5, 410},  {0, 587}, {4, 10120}, {1, -52}, {0, 604},
+                                                  {2, 17100}, {3, 11300}};
+    for (int i = 0; i < 12; ++i)
+        m.prependEvent(1, EventRecord{0, base + 1800 + uint64_t(i) * 7200, uint8_t(i % 3), 1, faults[i].first,
+                                      faults[i].second});
     return m;
 }
 
@@ -259,6 +277,9 @@ struct SimulatedPowerBank::Impl
     std::vector<Rule> rules;
     int defaultLatencyMs = 0;
     bool silent = false;
+    std::function<void(const Request&, Model&)> requestHook;
+    int writeFaults = 0, writeFaultErrno = 0, writesFailed = 0; // failWrites()
+    int readFaults = 0, readFaultErrno = 0, readsFailed = 0;    // failReads()
     QList<Request> requests;
     QList<Answer> answers;
     std::optional<uint64_t> lastClockSet;
@@ -367,7 +388,14 @@ struct SimulatedPowerBank::Impl
         }
         if (current) {
             std::lock_guard lock(p->impl->mutex);
-            ++p->impl->readCalls;
+            Impl* self = p->impl;
+            if (self->readFaults > 0) {
+                --self->readFaults;
+                ++self->readsFailed;
+                umockdev_ioctl_client_complete(client, -1, self->readFaultErrno);
+                return TRUE;
+            }
+            ++self->readCalls;
             return FALSE; // the pty delivers it
         }
         umockdev_ioctl_client_complete(client, -1, EIO);
@@ -384,6 +412,15 @@ struct SimulatedPowerBank::Impl
             std::lock_guard lock(self->mutex);
             if (!isCurrent(p)) {
                 umockdev_ioctl_client_complete(client, -1, ENODEV);
+                return TRUE;
+            }
+            if (self->writeFaults > 0) {
+                --self->writeFaults;
+                ++self->writesFailed;
+                if (self->writeFaultErrno == 0)
+                    umockdev_ioctl_client_complete(client, 0, 0);
+                else
+                    umockdev_ioctl_client_complete(client, -1, self->writeFaultErrno);
                 return TRUE;
             }
             self->handleWrite(written, p->number);
@@ -459,6 +496,8 @@ struct SimulatedPowerBank::Impl
         r.payload = QByteArray(reinterpret_cast<const char*>(frame->data + 4), frame->data[3]);
         requests.append(r);
         applySideEffects(r);
+        if (requestHook)
+            requestHook(r, model);
         if (silent)
             return;
         answer(r);
@@ -1073,6 +1112,38 @@ void SimulatedPowerBank::setSilent(bool silent)
 {
     std::lock_guard lock(d->mutex);
     d->silent = silent;
+}
+
+void SimulatedPowerBank::setRequestHook(std::function<void(const Request&, Model&)> hook)
+{
+    std::lock_guard lock(d->mutex);
+    d->requestHook = std::move(hook);
+}
+
+void SimulatedPowerBank::failWrites(int count, int errorNumber)
+{
+    std::lock_guard lock(d->mutex);
+    d->writeFaults = count;
+    d->writeFaultErrno = errorNumber;
+}
+
+void SimulatedPowerBank::failReads(int count, int errorNumber)
+{
+    std::lock_guard lock(d->mutex);
+    d->readFaults = count;
+    d->readFaultErrno = errorNumber;
+}
+
+int SimulatedPowerBank::failedWrites() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->writesFailed;
+}
+
+int SimulatedPowerBank::failedReads() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->readsFailed;
 }
 
 void SimulatedPowerBank::injectReport(const QByteArray& report)

@@ -48,6 +48,8 @@
 // simulator flags through TESSARAVOLT_SIM_FLAGS) serves a plausible four-port power bank
 // (demoModel(), with slowly drifting values) to a child program started under the preload.
 
+#include "transport/hid_bridge.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -66,7 +68,7 @@ class SimulatedPowerBank
 public:
     // USB identity of the simulated device, as hidapi lists it. The default vendor id is the
     // first one the program looks for (transport::kSupportedVendorIds[0]).
-    static constexpr uint16_t kDefaultVendorId = 0x3A5D;
+    static constexpr uint16_t kDefaultVendorId = transport::kSupportedVendorIds[0];
     struct Identity
     {
         uint16_t vendorId = kDefaultVendorId;
@@ -188,7 +190,8 @@ public:
         uint64_t clockNow() const;
     };
 
-    // A plausible device: texts, 4 cells, ports A, C1, C2, W, a few records in each log.
+    // A plausible device: texts, 4 cells (cell-detail entry 0 the pack, 1..4 the cells), ports
+    // A out, C1 in, C2 out, W idle, 36 activity and 12 abnormal records.
     static Model demoModel();
 
     // What a fault rule does to the answers of the requests it matches.
@@ -299,6 +302,18 @@ public:
     void clearRules();
     void setDefaultLatencyMs(int ms); // every answer
     void setSilent(bool silent);      // answer nothing at all while set
+    // Runs for every decoded request as it arrives, before its answer is built from the model it
+    // is given, so a test can change the device at an exact point of the exchange (a log that
+    // grows between the statistics and the record requests, say). It runs on the simulator's
+    // side with its lock held and must not call the simulator. An empty function removes it.
+    void setRequestHook(std::function<void(const Request&, Model&)> hook);
+    // The program's next `count` write() calls on the node fail with errorNumber (or, when it is
+    // 0, return 0 bytes written); nothing reaches the device. Likewise the next `count` read()
+    // calls that find a report waiting; the report stays for the next read.
+    void failWrites(int count, int errorNumber);
+    void failReads(int count, int errorNumber);
+    int failedWrites() const; // write() calls failed so far
+    int failedReads() const;
 
     // Reports the device sends by itself (queued behind pending answers, one in flight).
     void injectReport(const QByteArray& report); // as given, padded/cut to 64 bytes

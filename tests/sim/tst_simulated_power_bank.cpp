@@ -471,6 +471,32 @@ private slots:
         QVERIFY(host.exchange(0x11, 0x02, bytes({0, 0, 0, 3})).isEmpty());
     }
 
+    // The hook changes the device at an exact point of the exchange: every statistics request
+    // finds one more abnormal record than the one before, the third an emptied log under a new
+    // snapshot number; the answer to each request already shows its change.
+    void requestHookChangesTheDeviceBetweenRequests()
+    {
+        int statistics = 0; // only the simulator's side touches it
+        SimulatedPowerBank bank(identity());
+        bank.setRequestHook([&statistics](const SimulatedPowerBank::Request& r, SimulatedPowerBank::Model& m) {
+            if (r.command != 0x11 || r.subCommand != 0x01)
+                return;
+            if (++statistics == 3)
+                m.clearEventLog(1);
+            else
+                m.prependEvent(1, {0, uint64_t(100 + statistics), 1, 1, 2, 17000});
+        });
+        Host host;
+        QVERIFY(host.dev);
+        QCOMPARE(host.exchange(0x11, 0x01).left(4), bytes({1, 1, 1, 0}));
+        QCOMPARE(host.exchange(0x11, 0x02, bytes({1, 0, 0, 3})).size(), 16);
+        QCOMPARE(host.exchange(0x11, 0x01).left(4), bytes({1, 1, 2, 0}));
+        QCOMPARE(host.exchange(0x11, 0x02, bytes({1, 0, 0, 3})).left(3), bytes({2, 0, 102}));
+        QCOMPARE(host.exchange(0x11, 0x01).left(4), bytes({2, 1, 0, 0}));
+        bank.setRequestHook({});
+        QCOMPARE(host.exchange(0x11, 0x01).left(4), bytes({2, 1, 0, 0}));
+    }
+
     // Many exchanges back to back, payloads full of CR, LF and zero bytes, and the sequence
     // numbers of the requests recorded in order.
     void thousandRoundTripsWithoutFramingError()

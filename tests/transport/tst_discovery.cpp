@@ -7,6 +7,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
 using tessaravolt::sim::SimulatedPowerBank;
@@ -93,12 +96,12 @@ private slots:
         QCOMPARE(probes.first().writeLength, 65);
 
         // The worker runs: a queued request reaches the device and its answer comes back.
-        QSignalSpy data(bridge, &HidBridge::dataReceived);
+        LinkSignals seen(bridge);
         const auto request = encodeRequest(0x20, 0x01);
         QVERIFY(bridge->sendData(request->data, request->size, HidRequestPriority::Foreground));
         QVERIFY(bank.waitForRequest(0x20, 0x01));
-        QVERIFY(data.wait(2000));
-        const QByteArray report = data.first().first().toByteArray();
+        QVERIFY(QTest::qWaitFor([&] { return !seen.data.isEmpty(); }, 2000));
+        const QByteArray report = seen.data.first();
         const auto frame = tessaravolt::protocol::decodeFrame(reinterpret_cast<const uint8_t*>(report.constData()),
                                                              size_t(report.size()));
         QVERIFY(frame->size > 0);
@@ -243,6 +246,35 @@ private slots:
         // Back again (as a new node): probed at once, nothing holds it back.
         QVERIFY(bank.plug());
         QVERIFY(bridge->openSupportedPowerBank());
+    }
+
+    void probeWriteFailures_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("backoff");
+        QTest::newRow("EIO") << int(EIO) << "probe_write_failed" << true;
+        QTest::newRow("ENODEV") << int(ENODEV) << "probe_disconnected" << false;
+    }
+
+    void probeWriteFailures()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, reason);
+        QFETCH(bool, backoff);
+        SimulatedPowerBank bank(linkIdentity(uint16_t(0x0200 + error)));
+        bank.failWrites(1, error);
+        LinkLogMark mark;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QCOMPARE(bank.failedWrites(), 1);
+        const QStringList failed = mark.starting(QStringLiteral("HID_CONNECT_FAILED "));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(logField(failed.first(), "reason"), reason);
+        QVERIFY2(failed.first().endsWith(QStringLiteral(" error=") + QString::fromLocal8Bit(std::strerror(error))),
+                 qPrintable(failed.first()));
+        QCOMPARE(mark.count(QStringLiteral("HID_PROBE_BACKOFF ")), backoff ? 1 : 0);
+        QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(backoff ? 1 : 0));
+        QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 0; }, 2000));
     }
 
     void unpluggedDeviceLosesItsBackoff()

@@ -7,8 +7,11 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
+#include <numeric>
+#include <random>
 
 using namespace tessaravolt::transport;
 using tessaravolt::common::I18n;
@@ -279,6 +282,76 @@ private slots:
         const QVariantMap row = api->readAbnormalLogSnapshot(0, 1).first().toMap();
         QCOMPARE(row.value("date").toString(), date);
         QCOMPARE(row.value("time").toString(), hhmm);
+    }
+
+    // A long log is listed in slices on several threads with the zone read per day: the lists must
+    // read exactly as record-by-record local time gives them, across changes of summer time.
+    void longLogMatchesRecordByRecordTime_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::newRow("new york") << QByteArray("America/New_York");
+        QTest::newRow("lord howe, half-hour change") << QByteArray("Australia/Lord_Howe");
+    }
+
+    void longLogMatchesRecordByRecordTime()
+    {
+        QFETCH(QByteArray, zone);
+        setZone(zone);
+        std::mt19937 random(11);
+        QList<CacheEvtInfo> records;
+        const uint64_t start = 1640995200; // 2022-01-01, two years of records
+        for (uint16_t seq = 0; seq < 20000; ++seq) {
+            uint64_t ts = start + random() % (2 * 365 * 86400ULL);
+            if (seq % 7 == 0 && !records.isEmpty())
+                ts = records[random() % records.size()].ts; // ties, far apart in the cache
+            records << rec(seq, ts, uint8_t(random() % 9), int16_t(int(random() % 8000) - 4000),
+                           uint8_t(random() % 16));
+        }
+        // Both sides of New York's and Lord Howe's changes in 2023.
+        uint16_t seq = 20000;
+        for (uint64_t change : {1678604400ULL, 1699164000ULL, 1680361200ULL, 1696087800ULL})
+            for (int64_t delta : {-1801, -1, 0, 1, 1799})
+                records << rec(seq++, change + delta, 2, 3300);
+        setAbnormal(records);
+
+        QList<qsizetype> order(records.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](qsizetype a, qsizetype b) { return records[a].ts > records[b].ts; });
+        const QLocale language = I18n::instance()->language();
+        const QVariantList list = api->getCachedAbnormalLogs();
+        QCOMPARE(list.size(), records.size());
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            const CacheEvtInfo& r = records[order[i]];
+            const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(r.ts));
+            const QString time = local.toString("HH:mm") + ' '
+                                 + I18n::offsetToAbbreviation(int16_t(local.offsetFromUtc() / 60));
+            const QVariantMap entry = list[i].toMap();
+            QCOMPARE(entry.value("ts").toLongLong(), qlonglong(r.ts));
+            QCOMPARE(entry.value("status").toInt(), int(r.status));
+            QCOMPARE(entry.value("date").toString(), local.toString("yyyy/MM/dd"));
+            QCOMPARE(entry.value("time").toString(), time);
+            QCOMPARE(entry.value("event").toString(), I18n::resolveAbnormalEvent(r.info, r.status, language));
+            QCOMPARE(entry.value("value").toString(), abnormalReportValueText(r.info, uint16_t(r.code)));
+        }
+
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            return records[a].ts != records[b].ts ? records[a].ts > records[b].ts : records[a].seq > records[b].seq;
+        });
+        QCOMPARE(api->beginAbnormalLogSnapshot().value("available").toLongLong(), records.size());
+        qsizetype offset = 0;
+        for (QVariantList page; !(page = api->readAbnormalLogSnapshot(int(offset), 50)).isEmpty();) {
+            QVERIFY(page.size() <= 50);
+            for (const QVariant& row : std::as_const(page)) {
+                const CacheEvtInfo& r = records[order[offset++]];
+                const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(r.ts));
+                const QVariantMap map = row.toMap();
+                QCOMPARE(map.value("seq").toInt(), int(r.seq));
+                QCOMPARE(map.value("date").toString(), local.toString("yyyy/MM/dd"));
+                QCOMPARE(map.value("time").toString(), local.toString("HH:mm"));
+            }
+        }
+        QCOMPARE(offset, records.size());
     }
 
     // The meta map's "complete" needs a finished, conflict-free load and exactly the target in the cache.

@@ -176,7 +176,21 @@ private slots:
 
     void fullLoadFromEmpty()
     {
+        AllSignals spies(api.get());
+        LogMark mark;
+        bool syncStartedBeforeStatistics = false;
+        connect(api.get(), &HidServiceApi::staticsEvent, this,
+                [&] { syncStartedBeforeStatistics = state(1).busy(); });
         QVERIFY(connectAndLoad(sevenAbnormal()));
+        QVERIFY(mark.has("handleDeviceEvents: statistic abnormalNo(5), activityNo(2), abnormalCount(7), "
+                         "activityCount(10), maxTemp(452), minTemp(-53), maxVoltage(16750), minVoltage(12010), "
+                         "maxCharge(6500), maxDischarge(9800)"));
+        QCOMPARE(spies["staticsEvent"].count(), 1);
+        QCOMPARE(spies["staticsEvent"].first(),
+                 (QVariantList{5, 2, 7, 10, 452, -53, 16750, 12010, 6500, 9800}));
+        QVERIFY(syncStartedBeforeStatistics);
+        QCOMPARE(spies["abnormalEvent"].count(), 0);
+        QCOMPARE(spies["eventCacheReset"].count(), 0);
         QCOMPARE(recordRequests(), (QList<QByteArray>{recordRequest(1, 0, 3), recordRequest(1, 3, 3),
                                                       recordRequest(1, 6, 1)}));
         const QVariantMap meta = api->abnormalLogCacheMeta();
@@ -237,6 +251,14 @@ private slots:
         api->requestActivityEvents(2, 12);
         QCOMPARE(spies["activityEvent"].count(), 12);
         QCOMPARE(recordRequestCount(), records + 1);
+
+        // A probe of it re-reads the newest three and, finding them as cached, emits nothing.
+        spies.clear();
+        api->probeActivityEvents(2, 12);
+        QVERIFY(settled());
+        QCOMPARE(recordRequests(records + 1), (QList<QByteArray>{recordRequest(0, 0, 3)}));
+        QCOMPARE(spies.total(), 0);
+        QVERIFY(state(0).loaded && state(0).complete);
     }
 
     // The abnormal log changes on the device; the next statistics answer brings the cache in line.

@@ -1,15 +1,16 @@
 // The link's worker against the simulated power bank: paced writes, the two queues, answers,
-// the loss of the device, closing, and shutting the process down with a device open.
+// failed reads and writes, the loss of the device, closing, and shutting the process down with a
+// device open.
 #include "tst_hid_bridge_support.h"
 
 #include "transport/hid_bridge.h"
 
 #include <QProcess>
-#include <QSignalSpy>
-#include <QThread>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
@@ -39,6 +40,12 @@ class TstHidBridge : public QObject
 
     HidBridge* bridge = HidBridge::instance();
 
+    // Waits for the device to have received `count` reports since its records were cleared.
+    static bool waitForWrites(const SimulatedPowerBank& bank, int count, int timeoutMs = 3000)
+    {
+        return bank.waitFor([count](const auto& requests) { return requests.size() >= count; }, timeoutMs);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -51,12 +58,41 @@ private slots:
         QTest::qWait(50);
     }
 
-    void writesArePacedAndForegroundFirst()
+    void writesAreSpacedOnTheRealClock()
     {
         SimulatedPowerBank bank(linkIdentity());
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
+        bank.clearRecords();
         LinkLogMark mark;
+
+        for (uint8_t sub = 1; sub <= 5; ++sub)
+            queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
+        QVERIFY(waitForWrites(bank, 5, 5000));
+        const auto requests = bank.requests();
+        // Nothing came back, so every write waited for 100 ms of the wall clock. The device sees
+        // a write some time after the link read the clock for it, hence the slack; without the
+        // spacing the writes would come one 30 ms turn apart.
+        for (int i = 1; i < requests.size(); ++i) {
+            const qint64 gap = requests[i].msSinceStart - requests[i - 1].msSinceStart;
+            QVERIFY2(gap >= 75, qPrintable(QStringLiteral("gap %1 ms before write %2").arg(gap).arg(i)));
+        }
+        // The real length is logged; the report goes out padded to 65 bytes.
+        for (const auto& request : requests)
+            QCOMPARE(request.writeLength, 65);
+        QCOMPARE(mark.count(QStringLiteral("writeToDevice, len=17")), 5);
+        QCOMPARE(mark.count(QStringLiteral("writeToDevice:0x0 0xAA 0x55 ")), 5);
+    }
+
+    void foregroundFirstAndOneSequenceNumberPerReport()
+    {
+        FakeWallClock clock;
+        SimulatedPowerBank bank(linkIdentity());
+        QVERIFY(bridge->openSupportedPowerBank());
+        bank.setSilent(true);
+        // Once this one is written, the stopped clock holds everything queued after it.
+        queue(bridge, 0x20, 0x00, HidRequestPriority::Foreground);
+        QVERIFY(waitForWrites(bank, 2));
 
         // Background first, foreground after: the foreground queue still wins.
         queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
@@ -64,34 +100,54 @@ private slots:
         for (uint8_t sub = 1; sub <= 5; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(2));
-
-        QVERIFY(bank.waitFor([](const auto& requests) { return requests.size() >= 8; }, 5000));
+        for (int written = 3; written <= 9; ++written) {
+            clock.advance(100);
+            QVERIFY(waitForWrites(bank, written));
+        }
         const auto requests = bank.requests();
-        QCOMPARE(requests.size(), 8);
-        QCOMPARE(subCommandsOf(requests.mid(1)),
-                 (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
+        QCOMPARE(requests.size(), 9);
+        QCOMPARE(subCommandsOf(requests),
+                 (QList<int>{0x1006, 0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
 
-        // One sequence number per report in the order they were encoded, the probe's included:
-        // the two background packets took the two numbers after the probe's.
+        // One sequence number per report in the order they were encoded, the probe's included.
         const uint8_t probe = requests[0].sequence;
-        const int encodedAfterProbe[] = {3, 4, 5, 6, 7, 1, 2};
+        const int encodedAfterProbe[] = {1, 4, 5, 6, 7, 8, 2, 3};
         for (int i = 1; i < requests.size(); ++i)
             QCOMPARE(requests[i].sequence, uint8_t(probe + encodedAfterProbe[i - 1]));
-        // Nothing came back, so every write waited 100 ms after the previous one (a little
-        // scheduling slack on the device's side of the line).
-        for (int i = 2; i < requests.size(); ++i) {
-            const qint64 gap = requests[i].msSinceStart - requests[i - 1].msSinceStart;
-            QVERIFY2(gap >= 95, qPrintable(QStringLiteral("gap %1 ms before write %2").arg(gap).arg(i)));
-        }
-        for (const auto& request : requests)
-            QCOMPARE(request.writeLength, 65);
-        QCOMPARE(mark.count(QStringLiteral("writeToDevice, len=17")), 7);
-        QCOMPARE(mark.count(QStringLiteral("writeToDevice:0x0 0xAA 0x55 ")), 7);
+    }
+
+    void spacingFollowsTheWallClock()
+    {
+        FakeWallClock clock;
+        SimulatedPowerBank bank(linkIdentity());
+        QVERIFY(bridge->openSupportedPowerBank());
+        bank.setSilent(true);
+        bank.clearRecords();
+
+        for (uint8_t sub = 1; sub <= 3; ++sub)
+            queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
+        QVERIFY(waitForWrites(bank, 1));
+        // A stopped clock and no answer: nothing more, however many turns pass.
+        QTest::qWait(300);
+        QCOMPARE(bank.requestCount(), 1);
+        clock.advance(99);
+        QTest::qWait(200);
+        QCOMPARE(bank.requestCount(), 1);
+        clock.advance(1);
+        QVERIFY(waitForWrites(bank, 2));
+        QTest::qWait(200);
+        QCOMPARE(bank.requestCount(), 2);
+
+        // A clock set back by an hour does not stall writing.
+        clock.advance(-3'600'000);
+        QVERIFY(waitForWrites(bank, 3));
+        QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003}));
     }
 
     void backgroundWaitsForEmptyForeground()
     {
+        FakeWallClock clock;
         SimulatedPowerBank bank(linkIdentity());
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
@@ -99,35 +155,142 @@ private slots:
 
         queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
         queue(bridge, 0x11, 0x02, HidRequestPriority::Background);
-        QVERIFY(bank.waitForRequest(0x11, 0x01, 1, 2000));
+        QVERIFY(waitForWrites(bank, 1));
         // Queued while the second background packet waits: it goes out before it.
         queue(bridge, 0x20, 0x01, HidRequestPriority::Foreground);
-        QVERIFY(bank.waitFor([](const auto& requests) { return requests.size() >= 3; }, 3000));
+        clock.advance(100);
+        QVERIFY(waitForWrites(bank, 2));
+        QCOMPARE(bridge->backgroundQueueDepth(), size_t(1));
+        clock.advance(100);
+        QVERIFY(waitForWrites(bank, 3));
         QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x1101, 0x2001, 0x1102}));
+        QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
     }
 
     void answerLiftsTheWait()
     {
+        // The clock stands still: only the answers let the next writes through.
+        FakeWallClock clock;
         SimulatedPowerBank bank(linkIdentity());
         QVERIFY(bridge->openSupportedPowerBank());
         bank.clearRecords();
-        QSignalSpy data(bridge, &HidBridge::dataReceived);
+        LinkSignals seen(bridge);
         LinkLogMark mark;
 
         queue(bridge, 0x20, 0x01, HidRequestPriority::Foreground);
         queue(bridge, 0x20, 0x02, HidRequestPriority::Foreground);
         queue(bridge, 0x20, 0x03, HidRequestPriority::Foreground);
-        QVERIFY(bank.waitFor([](const auto& requests) { return requests.size() >= 3; }, 3000));
-        QVERIFY(QTest::qWaitFor([&] { return data.size() >= 3; }, 3000));
-        const auto requests = bank.requests();
-        // Each answer arrived before the next write, which went out in the next idle turn.
-        for (int i = 1; i < requests.size(); ++i) {
-            const qint64 gap = requests[i].msSinceStart - requests[i - 1].msSinceStart;
-            QVERIFY2(gap < 95, qPrintable(QStringLiteral("gap %1 ms").arg(gap)));
-        }
-        for (const auto& args : data)
-            QCOMPARE(args.first().toByteArray().size(), 64);
+        QVERIFY(waitForWrites(bank, 3));
+        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, 3000));
+        QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003}));
+        for (const QByteArray& report : seen.data)
+            QCOMPARE(report.size(), 64);
         QCOMPARE(mark.count(QStringLiteral("taskLoop onPacket: size=64")), 3);
+    }
+
+    void writeFailures_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("unplugged");
+        // errno 0: write() reports 0 bytes written, which is no error.
+        QTest::newRow("nothing written") << 0 << false;
+        QTest::newRow("EIO") << int(EIO) << false;
+        // 31 is also the last-error code of a general failure: the errno must not pass as one.
+        QTest::newRow("EMLINK") << int(EMLINK) << false;
+        QTest::newRow("ENODEV") << int(ENODEV) << true;
+        QTest::newRow("ENXIO") << int(ENXIO) << true;
+    }
+
+    void writeFailures()
+    {
+        QFETCH(int, error);
+        QFETCH(bool, unplugged);
+        // A stopped clock: a failed or empty write does not count as one, so the next goes at once.
+        FakeWallClock clock;
+        SimulatedPowerBank bank(linkIdentity(0x0C0C));
+        QVERIFY(bridge->openSupportedPowerBank());
+        bank.setSilent(true);
+        bank.clearRecords();
+        LinkSignals seen(bridge);
+        LinkLogMark mark;
+
+        bank.failWrites(1, error);
+        queue(bridge, 0x20, 0x01, HidRequestPriority::Foreground);
+        queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
+        QVERIFY(bank.waitUntil([&] { return bank.failedWrites() == 1; }, 3000));
+
+        const QStringList expectedErrors
+            = error == 0 ? QStringList{} : QStringList{QString::fromLocal8Bit(std::strerror(error))};
+        if (!unplugged) {
+            QVERIFY(waitForWrites(bank, 1));
+            QCOMPARE(subCommandsOf(bank.requests()), QList<int>{0x1101});
+            QTest::qWait(100);
+            QCOMPARE(seen.errors, expectedErrors);
+            QVERIFY(bridge->connected());
+            QCOMPARE(seen.changes.size(), 0);
+            QCOMPARE(mark.count(QStringLiteral("HID_DISCONNECTED")), 0);
+            return;
+        }
+
+        QVERIFY(QTest::qWaitFor([&] { return seen.changes.size() == 1; }, 3000));
+        QCOMPARE(seen.changes.first(), false);
+        QCOMPARE(seen.errors, expectedErrors);
+        QVERIFY(!bridge->connected());
+        const QStringList lines = mark.lines();
+        const qsizetype noted = lines.indexOf(QStringLiteral("taskLoop: connect disconnect while write"));
+        QVERIFY(noted >= 0);
+        QCOMPARE(lines.value(noted + 1),
+                 QStringLiteral("HID_DISCONNECTED VID=0x%1 PID=0x0C0C reason=device_disconnected")
+                     .arg(hex4(kSupportedVendorIds[0])));
+        QCOMPARE(lines.value(noted + 2), QStringLiteral("taskLoop: exit"));
+        // The packet not yet written stays queued until the link is closed.
+        QCOMPARE(bank.requestCount(), 0);
+        QCOMPARE(bridge->backgroundQueueDepth(), size_t(1));
+        bridge->closeDevice();
+        QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
+    }
+
+    void readFailures_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("unplugged");
+        QTest::newRow("EIO") << int(EIO) << false;
+        QTest::newRow("EMLINK") << int(EMLINK) << false;
+        QTest::newRow("ENODEV") << int(ENODEV) << true;
+    }
+
+    void readFailures()
+    {
+        QFETCH(int, error);
+        QFETCH(bool, unplugged);
+        SimulatedPowerBank bank(linkIdentity(0x0D0D));
+        QVERIFY(bridge->openSupportedPowerBank());
+        LinkSignals seen(bridge);
+        LinkLogMark mark;
+
+        bank.failReads(1, error);
+        bank.sendAnswer(0x20, 0x01, QByteArray(1, '\x50'));
+        QVERIFY(bank.waitUntil([&] { return bank.failedReads() == 1; }, 3000));
+
+        if (!unplugged) {
+            // Only logged; the report is read in a later turn.
+            QVERIFY(QTest::qWaitFor([&] { return seen.data.size() == 1; }, 3000));
+            // hidapi 0.13 has no hid_read_error: the handle's last error stands in for it.
+            QCOMPARE(mark.starting(QStringLiteral("taskLoop: read packet err")),
+                     QStringList{QStringLiteral("taskLoop: read packet err  ")
+                                 + QString::fromLocal8Bit(std::strerror(error))});
+            QVERIFY(bridge->connected());
+            QCOMPARE(seen.errors, QStringList{});
+            QCOMPARE(seen.changes.size(), 0);
+            return;
+        }
+        QVERIFY(QTest::qWaitFor([&] { return seen.changes.size() == 1; }, 3000));
+        QVERIFY(!bridge->connected());
+        QCOMPARE(mark.starting(QStringLiteral("HID_DISCONNECTED ")),
+                 QStringList{QStringLiteral("HID_DISCONNECTED VID=0x%1 PID=0x0D0D reason=device_disconnected")
+                                 .arg(hex4(kSupportedVendorIds[0]))});
+        QCOMPARE(mark.count(QStringLiteral("taskLoop: read packet err")), 0);
+        QCOMPARE(seen.errors, QStringList{});
     }
 
     void unplugWhileConnected()
@@ -135,21 +298,11 @@ private slots:
         SimulatedPowerBank bank(linkIdentity(0x0B0B));
         QVERIFY(bridge->openSupportedPowerBank());
         LinkLogMark mark;
-        QSignalSpy errors(bridge, &HidBridge::errorOccurred);
-        QThread* receiverThread = nullptr;
-        int changes = 0;
-        bool lastState = true;
-        QObject context;
-        connect(bridge, &HidBridge::connectedChanged, &context, [&](bool connected) {
-            ++changes;
-            lastState = connected;
-            receiverThread = QThread::currentThread();
-        });
+        LinkSignals seen(bridge);
 
         bank.unplug();
-        QVERIFY(QTest::qWaitFor([&] { return changes == 1; }, 3000));
-        QCOMPARE(lastState, false);
-        QCOMPARE(receiverThread, QThread::currentThread());
+        QVERIFY(QTest::qWaitFor([&] { return seen.changes.size() == 1; }, 3000));
+        QCOMPARE(seen.changes.first(), false);
         QVERIFY(!bridge->connected());
 
         const QStringList disconnected = mark.starting(QStringLiteral("HID_DISCONNECTED "));
@@ -163,8 +316,8 @@ private slots:
         const auto frame = encodeRequest(0x20, 0x01);
         QVERIFY(!bridge->sendData(frame->data, frame->size, HidRequestPriority::Foreground));
         QTest::qWait(100);
-        QCOMPARE(errors.size(), 0);
-        QCOMPARE(changes, 1);
+        QCOMPARE(seen.errors, QStringList{});
+        QCOMPARE(seen.changes.size(), 1);
 
         // The next attempt starts by closing the lost handle.
         QVERIFY(bank.plug());
@@ -179,27 +332,25 @@ private slots:
         bank.setSilent(true);
         for (int i = 0; i < 4; ++i)
             queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
-        // Recorded on this thread, so a direct delivery from the worker would show.
-        QList<bool> changed;
-        QObject context;
-        connect(bridge, &HidBridge::connectedChanged, &context, [&](bool connected) { changed << connected; });
+        LinkSignals seen(bridge);
         LinkLogMark mark;
 
         bridge->closeDevice();
-        // The worker is joined when the close returns; its signal waits for the event loop.
+        // The worker is joined when the close returns; its signal, emitted on the worker, waits
+        // for this thread's event loop.
         const qsizetype disconnected = mark.indexOf(QStringLiteral("HID_DISCONNECTED "));
         QVERIFY(disconnected >= 0);
         QVERIFY(mark.lines().at(disconnected).endsWith(QStringLiteral(" reason=closed")));
         QVERIFY(mark.indexOf(QStringLiteral("taskLoop: exit")) > disconnected);
-        QCOMPARE(changed.size(), 0);
-        QVERIFY(QTest::qWaitFor([&] { return changed.size() == 1; }, 1000));
-        QCOMPARE(changed.first(), false);
+        QCOMPARE(seen.changes.size(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return seen.changes.size() == 1; }, 1000));
+        QCOMPARE(seen.changes.first(), false);
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
         QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 0; }, 2000));
 
         bridge->closeDevice();
         QTest::qWait(50);
-        QCOMPARE(changed.size(), 1);
+        QCOMPARE(seen.changes.size(), 1);
         QCOMPARE(mark.count(QStringLiteral("HID_DISCONNECTED")), 1);
     }
 

@@ -75,6 +75,29 @@ private:
         return true;
     }
 
+    void sendPlain(const QByteArray& plain)
+    {
+        bank->sendAnswer(uint8_t(plain[1]), uint8_t(plain[2]), plain.mid(4, uint8_t(plain[3])));
+    }
+
+    // Answers reach the program one at a time and in order: once a last, unknown one is
+    // handled, so is every answer sent before it.
+    bool earlierAnswersHandled()
+    {
+        LogMark mark;
+        bank->sendAnswer(0x40, 0x00, {});
+        return QTest::qWaitFor([&] { return mark.has("handlePacketReceived: ommit cmd"); }, 5000);
+    }
+
+    // Connects a power bank without cells, so no per-cell answers follow the battery information.
+    bool connectQuietly()
+    {
+        bank->update([](auto& m) { m.battery.cellCount = 0; });
+        LogMark mark;
+        return connectBank()
+            && QTest::qWaitFor([&] { return mark.has("handleStaticInfo: battery info"); }, 5000);
+    }
+
     void reply(const QByteArray& datagram, QUdpSocket* from = nullptr)
     {
         (from ? from : ntpServer.get())->writeDatagram(datagram, QHostAddress::LocalHost, api->timeSocketPort());
@@ -106,7 +129,22 @@ private slots:
     void connectionAsksBatteryThenStatisticsThenCells()
     {
         AllSignals spies(api.get());
+        LogMark mark;
         QVERIFY(connectBank());
+        // Queued in this order while the connection comes up: the time query, the battery
+        // information, the statistics poll.
+        const QStringList lines = mark.lines();
+        const auto firstAt = [&](const QString& prefix) {
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                if (lines[i].contains(prefix))
+                    return i;
+            return qsizetype(-1);
+        };
+        const qsizetype timeQuery = firstAt("syncDeviceTime: requestTime sent 48 bytes");
+        const qsizetype battery = firstAt("requestStaticCellInfo:");
+        const qsizetype statistics = firstAt("requestStatisticEvents:");
+        QVERIFY2(timeQuery >= 0 && timeQuery < battery && battery < statistics, qPrintable(lines.join('\n')));
+
         QVERIFY(bank->waitForRequest(0x10, 0x0A, 3));
         QVERIFY(bank->waitForRequest(0x20, 0x05, 3));
         QVERIFY(bank->waitForRequest(0x11, 0x01));
@@ -131,6 +169,64 @@ private slots:
         QCOMPARE(spies["cellItemInfo"].at(2).at(0).toInt(), 2);
         QCOMPARE(spies["cellItemInfo"].at(2).at(1).toString(), "S2");
         QCOMPARE(spies["cellItemInfo"].at(2).at(2).toString(), "A2");
+    }
+
+    void deviceAnswerEmitsItsSignal_data() { addAnswerSignalRows(); }
+
+    // The answers of the decoded-frame table, now enciphered by the power bank and read by the link.
+    void deviceAnswerEmitsItsSignal()
+    {
+        QFETCH(QList<QByteArray>, before);
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, signal);
+        QFETCH(int, count);
+        QFETCH(QVariantList, args);
+        QVERIFY(connectQuietly());
+
+        AllSignals spies(api.get());
+        for (const QByteArray& f : before)
+            sendPlain(f);
+        sendPlain(frame);
+        QVERIFY(earlierAnswersHandled());
+        QCOMPARE(spies[signal].count(), count);
+        if (count > 0)
+            QVERIFY2(sameArgs(spies[signal].first(), args), qPrintable(QVariant(spies[signal].first()).toStringList().join(", ")));
+    }
+
+    // Short answers from the device would otherwise read the CRC and padding as values: an empty
+    // battery information asked for hundreds of cells, an empty state of charge showed 100 %.
+    // A report that fails to decode is dropped the same way.
+    void shortDeviceAnswersChangeNothing()
+    {
+        QVERIFY(connectQuietly());
+        bank->clearRecords();
+        AllSignals spies(api.get());
+        LogMark mark;
+        const QList<QByteArray> shortAnswers = {
+            plainFrame(0x10, 0x06, {}),           plainFrame(0x10, 0x06, QByteArray(14, '\x05')),
+            plainFrame(0x20, 0x01, {}),           plainFrame(0x20, 0x03, bytes({1})),
+            plainFrame(0x20, 0x04, QByteArray(15, '\x13')), plainFrame(0x12, 0x01, QByteArray(7, '\x01')),
+            plainFrame(0xA1, 0x02, {}),           plainFrame(0x10, 0x0E, bytes({1, 2, 3})),
+        };
+        for (const QByteArray& f : shortAnswers)
+            sendPlain(f);
+        bank->injectGarbage(1);
+        QVERIFY(earlierAnswersHandled());
+        QCOMPARE(mark.count("handlePacketReceived: short answer dropped"), shortAnswers.size());
+        QCOMPARE(mark.count("handlePacketReceived: decode frame fail, "), 1);
+        const QStringList quiet = {"batteryInfo", "soc", "cycleCount", "currentEvent", "currentTime",
+                                   "brightnessResult", "supportProtocol", "cellItemInfo"};
+        for (const QString& name : quiet)
+            QVERIFY2(spies[name.toUtf8()].isEmpty(), qPrintable(name));
+        QVERIFY(bank->requestsFor(0x10, 0x0A).isEmpty());
+        QVERIFY(bank->requestsFor(0x20, 0x05).isEmpty());
+
+        // Nothing short was cached: the state of charge is asked of the device and arrives whole.
+        bank->update([](auto& m) { m.soc = 64; });
+        api->requestCellRealtimeStatus();
+        QVERIFY(QTest::qWaitFor([&] { return spies["soc"].count() == 1; }, 5000));
+        QCOMPARE(spies["soc"].first().first().toInt(), 64);
+        QCOMPARE(bank->requestsFor(0x20, 0x01).size(), 1);
     }
 
     void settingsFramesAndResults_data()
@@ -238,6 +334,26 @@ private slots:
         reply(ntpReply(0xE93C7F00)); // 2024-01-01 00:00:00 UTC
         QVERIFY(bank->waitUntil([&] { return bank->lastClockSet() == 1704067200ULL; }));
         QCOMPARE(bank->requestsFor(0xA1, 0x01).first().payload, bytes({0x80, 0x00, 0x92, 0x65, 0, 0, 0, 0}));
+    }
+
+    // A server the datagram cannot be sent to is skipped; the first one that takes it is the only one asked.
+    void timeQueryGoesToTheFirstServerThatTakesIt()
+    {
+        QUdpSocket third;
+        QVERIFY(third.bind(QHostAddress::LocalHost, 0));
+        api->setTimeServers({{QHostAddress(QStringLiteral("::1")), 123}, // not reachable from an IPv4 socket
+                             {QHostAddress::LocalHost, ntpServer->localPort()},
+                             {QHostAddress::LocalHost, third.localPort()}});
+        LogMark mark;
+        QVERIFY(connectBank());
+        QVERIFY(waitForTimeQuery());
+        QCOMPARE(mark.count("syncDeviceTime: Failed to send "), 1);
+        QCOMPARE(mark.lines().filter("syncDeviceTime: requestTime sent 48 bytes").size(), 1);
+        QTest::qWait(100);
+        QVERIFY(!third.hasPendingDatagrams());
+
+        reply(ntpReply(0xE93C7F00));
+        QVERIFY(bank->waitUntil([&] { return bank->lastClockSet() == 1704067200ULL; }));
     }
 
     void timeRepliesThatChangeNothing()

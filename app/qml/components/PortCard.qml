@@ -24,30 +24,24 @@ Rectangle {
     color: Theme.panel
     opacity: active ? 1.0 : 0.56
 
-    // Only the top corners are round: the clipped gradient is taller than the header by its radius.
-    Rectangle {
+    CornerRectangle {
         id: portTitle
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
         height: 70
-        color: "transparent"
-        clip: true
-
-        Rectangle {
-            width: parent.width
-            height: parent.height + radius
-            radius: Theme.panelRadius
-            gradient: Gradient {
-                orientation: Gradient.Horizontal
-                GradientStop {
-                    position: 0.0
-                    color: root.headerColor.length === 7 ? "#4d" + root.headerColor.substring(1) : "transparent"
-                }
-                GradientStop {
-                    position: 1.0
-                    color: root.headerColor.length === 7 ? root.headerColor : "transparent"
-                }
+        radius: Theme.panelRadius
+        bottomLeftRound: false
+        bottomRightRound: false
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop {
+                position: 0.0
+                color: root.headerColor.length === 7 ? "#4d" + root.headerColor.substring(1) : "transparent"
+            }
+            GradientStop {
+                position: 1.0
+                color: root.headerColor.length === 7 ? root.headerColor : "transparent"
             }
         }
 

@@ -268,12 +268,11 @@ Item {
             verify(column);
             const fading = column.children[0];
             wait(400);
-            const opacityBefore = fading.opacity;
-            verify(opacityBefore > 0.05, "the output arrow fades in");
+            verify(fading.opacity > 0.05, "the output arrow fades in");
             // Same flow state: the column and its animation run on.
             HidServiceApi.portInfo(0, 2, 1, 9000, 2000, 20, 0, 300);
             compare(loader.item, column);
-            verify(fading.opacity >= opacityBefore);
+            verify(fading.opacity > 0, "the fade is not started again");
             // Output only to pass-through: a new column, starting its cycle anew.
             HidServiceApi.portInfo(1, 1, 2, 5000, 1000, 20, 0, 100);
             verify(loader.item !== column);
@@ -313,7 +312,7 @@ Item {
             compare(bigNumbers(page)[0].text, data.text);
             const phase = wave.children[0];
             const first = phase.wavePhase;
-            tryVerify(() => phase.wavePhase !== first, 500, "the wave keeps moving");
+            tryVerify(() => phase.wavePhase !== first, 5000, "the wave keeps moving");
             verify(phase.wavePhase >= 0 && phase.wavePhase <= 2 * Math.PI);
         }
 

@@ -7,7 +7,8 @@ TestCase {
 
     function test_components_data() {
         return ["components/AppText.qml", "components/PageShell.qml", "components/Sidebar.qml",
-                "components/WindowControls.qml", "animations/ConnectionRings.qml", "pages/StartupPage.qml", "pages/PowerPage.qml", "pages/HealthPage.qml",
+                "components/WindowControls.qml", "components/CornerRectangle.qml",
+                "animations/ConnectionRings.qml", "pages/StartupPage.qml", "pages/PowerPage.qml", "pages/HealthPage.qml",
                 "pages/SettingsPage.qml", "pages/DiagnosticsPage.qml", "Main.qml"]
             .map(f => ({ tag: f, file: f }))
     }

@@ -101,6 +101,17 @@ Item {
             compare(canvas.offset, 0)
         }
 
+        // Holds the drawing still at the given values, so that pixels can be checked at leisure.
+        function pin(rings, span, offset) {
+            for (let i = 0; i < rings.resources.length; ++i)
+                if (rings.resources[i].running !== undefined)
+                    rings.resources[i].stop()
+            const canvas = findChild(rings, "coilCanvas")
+            canvas.opacity = 1
+            canvas.spanAngle = span
+            canvas.offset = offset
+        }
+
         function test_pageAfterUnfolding() {
             const page = createTemporaryObject(pageComponent, scene)
             const rings = findChild(page, "rings")
@@ -114,21 +125,41 @@ Item {
             compare(prompt.wrapMode, Text.NoWrap)
             const canvas = findChild(rings, "coilCanvas")
             tryCompare(canvas, "opacity", 1, 3000)
-            // The turn starts slowly: just after 1000 ms the rings stand almost where they unfolded.
-            verify(canvas.offset < 20)
-            waitForRendering(page)
-            const image = grabImage(page)
+            compare(canvas.spanAngle, 0)
+            // The turn begins from where the arcs unfolded, and slowly.
+            verify(canvas.offset < 90, "offset " + canvas.offset)
+
             const cx = rings.x + 95, cy = rings.y + 95
             const near = (c, expected) => Qt.colorEqual(c, expected)
                 || Math.abs(c.r - Qt.color(expected).r) + Math.abs(c.g - Qt.color(expected).g) + Math.abs(c.b - Qt.color(expected).b) < 0.15
-            // Rings 0 and 2 close at the bottom and open at the top; rings 1 and 3 the other way round.
-            verify(near(image.pixel(cx, cy + 89.34), "#009647"), "ring 0 bottom " + image.pixel(cx, cy + 89.34))
-            verify(near(image.pixel(cx, cy - 89.34), "#1e1e1e"), "ring 0 top " + image.pixel(cx, cy - 89.34))
-            verify(near(image.pixel(cx, cy - 77.34), "#00c839"), "ring 1 top " + image.pixel(cx, cy - 77.34))
-            verify(near(image.pixel(cx, cy + 77.34), "#1e1e1e"), "ring 1 bottom " + image.pixel(cx, cy + 77.34))
-            verify(near(image.pixel(cx, cy + 65.34), "#64dd00"), "ring 2 bottom " + image.pixel(cx, cy + 65.34))
-            verify(near(image.pixel(cx, cy - 53.34), "#a0dd00"), "ring 3 top " + image.pixel(cx, cy - 53.34))
-            verify(near(image.pixel(cx, cy), "#1e1e1e"), "centre")
+            const check = (image, dy, expected, what) =>
+                verify(near(image.pixel(cx, cy + dy), expected), what + " " + image.pixel(cx, cy + dy))
+
+            // Unfolded: rings 0 and 2 close at the bottom and open at the top, rings 1 and 3 the other way round.
+            pin(rings, 0, 0)
+            waitForRendering(page)
+            let image = grabImage(page)
+            check(image, 89.34, "#009647", "ring 0 bottom")
+            check(image, -89.34, "#1e1e1e", "ring 0 top")
+            check(image, -77.34, "#00c839", "ring 1 top")
+            check(image, 77.34, "#1e1e1e", "ring 1 bottom")
+            check(image, 65.34, "#64dd00", "ring 2 bottom")
+            check(image, -53.34, "#a0dd00", "ring 3 top")
+            check(image, 0, "#1e1e1e", "centre")
+            // Half a turn: each pair has turned its opening to the other side.
+            pin(rings, 0, 180)
+            waitForRendering(page)
+            image = grabImage(page)
+            check(image, -89.34, "#009647", "ring 0 top")
+            check(image, 89.34, "#1e1e1e", "ring 0 bottom")
+            check(image, 77.34, "#00c839", "ring 1 bottom")
+            check(image, -77.34, "#1e1e1e", "ring 1 top")
+            // Folded up: nothing drawn at all.
+            pin(rings, 135, 0)
+            waitForRendering(page)
+            image = grabImage(page)
+            for (const dy of [-89.34, 89.34, -77.34, 77.34, -65.34, 65.34, -53.34, 53.34])
+                check(image, dy, "#1e1e1e", "folded ring at " + dy)
         }
     }
 }
