@@ -4,14 +4,6 @@
      qml_en.ts and qml_zh.ts hold the same ids: add each id to both, in the context of its area. -->
 <TS version="2.1" language="en_US">
 <context>
-    <name>Language</name>
-    <!-- Switched by the language tests; shown nowhere in the interface. -->
-    <message id="language_check_u">
-        <source>Language check</source>
-        <translation>Language check</translation>
-    </message>
-</context>
-<context>
     <name>Shell</name>
     <message id="please_connect_device_u">
         <source>Please connect device via USB-C.</source>

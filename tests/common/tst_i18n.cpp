@@ -68,7 +68,7 @@ const QByteArray kSnippet = R"(
 import QtQuick
 import Tessaravolt
 Item {
-    property string label: qsTrId("language_check_u")
+    property string label: qsTrId("please_connect_device_u")
     property string event: I18n.resolveActivityEvent(10, I18n.language)
     property string fault: I18n.resolveCurrentEvent(1, 6, I18n.language)[0]
     property string abnormal: I18n.resolveAbnormalEvent(6, 0, I18n.language)
@@ -246,12 +246,12 @@ private slots:
         storeLanguage(QStringLiteral("en_US"));
         QQmlEngine engine;
         I18n* i18n = I18n::create(&engine, &engine);
-        QCOMPARE(qtTrId("language_check_u"), QStringLiteral("Language check"));
+        QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("Please connect device via USB-C."));
         i18n->toggleLanguage();
-        QCOMPARE(qtTrId("language_check_u"), QStringLiteral("语言检查"));
+        QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("请将设备通过USB-C插入进行连接"));
         QCOMPARE(storedLanguage(), QStringLiteral("zh_CN"));
         i18n->toggleLanguage();
-        QCOMPARE(qtTrId("language_check_u"), QStringLiteral("Language check"));
+        QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("Please connect device via USB-C."));
         QCOMPARE(storedLanguage(), QStringLiteral("en_US"));
     }
 
@@ -262,13 +262,13 @@ private slots:
         {
             QQmlEngine engine;
             I18n::create(&engine, &engine);
-            QCOMPARE(qtTrId("language_check_u"), QStringLiteral("语言检查"));
+            QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("请将设备通过USB-C插入进行连接"));
             delete I18n::instance();
         }
         storeLanguage(QStringLiteral("de_DE"));
         QQmlEngine engine;
         I18n::create(&engine, &engine);
-        QCOMPARE(qtTrId("language_check_u"), QStringLiteral("language_check_u"));
+        QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("please_connect_device_u"));
     }
 
     void qmlBindingsFollowASwitchAndTheChoiceSurvivesARestart()
@@ -278,13 +278,13 @@ private slots:
             Scene scene = loadScene();
             QVERIFY(scene.root);
             QObject* root = scene.root.get();
-            QCOMPARE(root->property("label").toString(), QStringLiteral("Language check"));
+            QCOMPARE(root->property("label").toString(), QStringLiteral("Please connect device via USB-C."));
             QCOMPARE(root->property("event").toString(), QStringLiteral("C2 Port Disconnected"));
             QCOMPARE(root->property("fault").toString(), QStringLiteral("Low Voltage Warning"));
             QCOMPARE(root->property("english").toBool(), true);
 
             QMetaObject::invokeMethod(root, "toggle");
-            QCOMPARE(root->property("label").toString(), QStringLiteral("语言检查"));
+            QCOMPARE(root->property("label").toString(), QStringLiteral("请将设备通过USB-C插入进行连接"));
             QCOMPARE(root->property("event").toString(), QStringLiteral("C2端口断开连接"));
             QCOMPARE(root->property("fault").toString(), QStringLiteral("低电量保护"));
             QCOMPARE(root->property("abnormal").toString(), QStringLiteral("未知异常事件"));
@@ -297,13 +297,13 @@ private slots:
             Scene scene = loadScene();
             QVERIFY(scene.root);
             QObject* root = scene.root.get();
-            QCOMPARE(root->property("label").toString(), QStringLiteral("语言检查"));
+            QCOMPARE(root->property("label").toString(), QStringLiteral("请将设备通过USB-C插入进行连接"));
             QCOMPARE(root->property("event").toString(), QStringLiteral("C2端口断开连接"));
             QCOMPARE(root->property("english").toBool(), false);
 
             // Writing the property from native code reaches the bindings too.
             I18n::instance()->setLanguage(kEn);
-            QCOMPARE(root->property("label").toString(), QStringLiteral("Language check"));
+            QCOMPARE(root->property("label").toString(), QStringLiteral("Please connect device via USB-C."));
             QCOMPARE(root->property("event").toString(), QStringLiteral("C2 Port Disconnected"));
             QCOMPARE(root->property("english").toBool(), true);
             I18n::instance()->toggleLanguage();
