@@ -214,15 +214,17 @@ public:
         return out;
     }
 
-    int count(const QString& prefix) const
+    // Matches anywhere in a line: the process keeps one pending line, so the link's worker thread
+    // may put its own words in front of a line that this thread is composing.
+    int count(const QString& text) const
     {
         int n = 0;
         for (const QString& line : lines())
-            n += line.startsWith(prefix) ? 1 : 0;
+            n += line.contains(text) ? 1 : 0;
         return n;
     }
 
-    bool has(const QString& prefix) const { return count(prefix) > 0; }
+    bool has(const QString& text) const { return count(text) > 0; }
 
 private:
     qsizetype m_start;

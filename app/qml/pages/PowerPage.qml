@@ -18,6 +18,7 @@ PageShell {
     property int portCount: 0
 
     readonly property string flowState: PowerData.flowState(root.hasInput, root.hasOutput)
+    readonly property int cardCount: root.sortedIndexList.length
 
     function requestPortInfo() {
         const requests = PowerData.portRequests(root.portCount);
@@ -38,7 +39,6 @@ PageShell {
         root.inputWMax = derived.inputWMax;
         root.hasInput = derived.hasInput;
         root.hasOutput = derived.hasOutput;
-        root.sortedIndexList = [];
         root.sortedIndexList = derived.sortedIndexList;
     }
 
@@ -138,12 +138,21 @@ PageShell {
                 width: batteryFrame.width - 2 * fillInset
                 height: PowerData.fillHeight(root.soc, maxH)
 
+                // The waves only ever reach a band at the top of the fill; below it the fill is solid
+                // bright green. So this canvas paints that solid part with the rounded bottom corners,
+                // and each wave is painted once, two wavelengths wide, and slid sideways by the phase:
+                // an animation frame moves two small finished pictures instead of painting the fill.
                 Canvas {
                     id: fillItem
                     property double wavePhase: 0
+                    readonly property double amplitude: 0.04 * height
+                    // Rows the waves can touch, their antialiased edge included.
+                    readonly property int waveBand: Math.ceil(2 * amplitude) + 1
+                    readonly property double waveShift: wavePhase / (2 * Math.PI) * width
 
                     anchors.fill: parent
-                    onWavePhaseChanged: requestPaint()
+                    onWidthChanged: requestPaint()
+                    onHeightChanged: requestPaint()
 
                     NumberAnimation on wavePhase {
                         from: 0
@@ -153,41 +162,42 @@ PageShell {
                         running: true
                     }
 
-                    function drawWave(ctx, phase, colour) {
-                        const w = width;
-                        const h = height;
-                        const a = 0.04 * h;
-                        ctx.beginPath();
-                        ctx.moveTo(0, h);
-                        ctx.lineTo(0, a);
-                        for (let x = 0; x <= w; ++x)
-                            ctx.lineTo(x, a + Math.sin(2 * Math.PI * x / w + phase) * a);
-                        ctx.lineTo(w, a);
-                        ctx.lineTo(w, h);
-                        ctx.closePath();
-                        ctx.fillStyle = colour;
-                        ctx.fill();
-                    }
-
                     onPaint: {
                         const ctx = getContext("2d");
                         const w = width;
                         const h = height;
                         ctx.clearRect(0, 0, w, h);
-                        ctx.save();
                         ctx.beginPath();
-                        ctx.moveTo(0, 0);
-                        ctx.lineTo(w, 0);
+                        ctx.moveTo(0, waveBand);
+                        ctx.lineTo(w, waveBand);
                         ctx.lineTo(w, h - 5);
                         ctx.quadraticCurveTo(w, h, w - 5, h);
                         ctx.lineTo(5, h);
                         ctx.quadraticCurveTo(0, h, 0, h - 5);
-                        ctx.lineTo(0, 0);
                         ctx.closePath();
-                        ctx.clip();
-                        drawWave(ctx, -wavePhase, "#009647");
-                        drawWave(ctx, wavePhase, "#00C839");
-                        ctx.restore();
+                        ctx.fillStyle = "#00C839";
+                        ctx.fill();
+                    }
+
+                    Item {
+                        width: parent.width
+                        // One row into the solid part, so no seam shows between the two.
+                        height: fillItem.waveBand + 1
+                        clip: true
+
+                        // The dark wave runs with the phase taken negative, so it moves to the right.
+                        WaveStrip {
+                            x: fillItem.waveShift - fillItem.width
+                            wavelength: fillItem.width
+                            amplitude: fillItem.amplitude
+                            colour: "#009647"
+                        }
+                        WaveStrip {
+                            x: -fillItem.waveShift
+                            wavelength: fillItem.width
+                            amplitude: fillItem.amplitude
+                            colour: "#00C839"
+                        }
                     }
                 }
             }
@@ -337,25 +347,30 @@ PageShell {
             width: portGrid.availableWidth
             spacing: 20
 
+            // Records are never removed, so each card is made once and then follows the record at its
+            // place in the order, read anew whenever a stored record replaces the order. Making all
+            // cards anew for every record cost more than the rest of the page.
             Repeater {
-                model: root.sortedIndexList
+                model: root.cardCount
 
                 PortCard {
-                    required property var modelData
                     required property int index
-                    readonly property var record: root.inoutPorts[modelData]
+
+                    function record() {
+                        return root.inoutPorts[root.sortedIndexList[index]];
+                    }
 
                     width: 280
                     height: 280
-                    portName: record.name
-                    active: record.status !== 0
-                    watts: record.power1
-                    volts: record.voltage
-                    current: record.current
-                    rating: record.power2
-                    protocol: record.protocol
-                    plugin: PowerData.pluginForType(record.type)
-                    isInput: record.status === 1
+                    portName: record().name
+                    active: record().status !== 0
+                    watts: record().power1
+                    volts: record().voltage
+                    current: record().current
+                    rating: record().power2
+                    protocol: record().protocol
+                    plugin: PowerData.pluginForType(record().type)
+                    isInput: record().status === 1
                     headerColor: PowerData.headerColorAt(index)
                 }
             }
@@ -384,6 +399,34 @@ PageShell {
             text: qsTrId("power_max_c")
             font.pixelSize: Theme.fontMedium
             font.weight: 270
+        }
+    }
+
+    // Everything below one sine wave, two wavelengths and a pixel wide, down to the strip's bottom.
+    component WaveStrip: Canvas {
+        property double wavelength: 0
+        property double amplitude: 0
+        property color colour
+
+        width: 2 * wavelength + 1
+        height: parent.height
+        onWavelengthChanged: requestPaint()
+        onAmplitudeChanged: requestPaint()
+
+        onPaint: {
+            const ctx = getContext("2d");
+            const w = width;
+            const h = height;
+            const a = amplitude;
+            ctx.clearRect(0, 0, w, h);
+            ctx.beginPath();
+            ctx.moveTo(0, h);
+            for (let x = 0; x <= w; ++x)
+                ctx.lineTo(x, a + Math.sin(2 * Math.PI * x / wavelength) * a);
+            ctx.lineTo(w, h);
+            ctx.closePath();
+            ctx.fillStyle = colour;
+            ctx.fill();
         }
     }
 

@@ -24,6 +24,60 @@ Item {
         }
     }
 
+    // The fill as one canvas painted anew for every phase: clipped to a rectangle with round bottom
+    // corners, a dark wave with the phase negated, then a bright one with the phase as it is. The page
+    // must show the same picture without painting it on every frame.
+    Component {
+        id: paintedFillComponent
+        Rectangle {
+            property alias phase: painted.phase
+            property alias fill: painted
+            color: Theme.panel
+
+            Canvas {
+                id: painted
+                property double phase: 0
+
+                function drawWave(ctx, phase, colour) {
+                    const w = width;
+                    const h = height;
+                    const a = 0.04 * h;
+                    ctx.beginPath();
+                    ctx.moveTo(0, h);
+                    ctx.lineTo(0, a);
+                    for (let x = 0; x <= w; ++x)
+                        ctx.lineTo(x, a + Math.sin(2 * Math.PI * x / w + phase) * a);
+                    ctx.lineTo(w, a);
+                    ctx.lineTo(w, h);
+                    ctx.closePath();
+                    ctx.fillStyle = colour;
+                    ctx.fill();
+                }
+
+                onPaint: {
+                    const ctx = getContext("2d");
+                    const w = width;
+                    const h = height;
+                    ctx.clearRect(0, 0, w, h);
+                    ctx.save();
+                    ctx.beginPath();
+                    ctx.moveTo(0, 0);
+                    ctx.lineTo(w, 0);
+                    ctx.lineTo(w, h - 5);
+                    ctx.quadraticCurveTo(w, h, w - 5, h);
+                    ctx.lineTo(5, h);
+                    ctx.quadraticCurveTo(0, h, 0, h - 5);
+                    ctx.lineTo(0, 0);
+                    ctx.closePath();
+                    ctx.clip();
+                    drawWave(ctx, -phase, "#009647");
+                    drawWave(ctx, phase, "#00C839");
+                    ctx.restore();
+                }
+            }
+        }
+    }
+
     TestCase {
         id: testCase
         name: "PowerPage"
@@ -208,6 +262,35 @@ Item {
             compare(c.map(x => x.portName + ":" + x.active).join(), "C1:true,C2:false");
         }
 
+        function test_cardsFollowTheirRecords() {
+            const page = createPage();
+            feedExample();
+            waitForRendering(page);
+            const before = cards(page);
+            compare(before.map(x => x.portName).join(), "A,C1,C2,W");
+
+            // New values in the same order: the same cards show them.
+            HidServiceApi.portInfo(1, 1, 1, 15000, 2000, 25, 0, 300);
+            HidServiceApi.portInfo(0, 2, 1, 5000, 3000, 31, 3, 300);
+            const after = cards(page);
+            for (let i = 0; i < 4; ++i)
+                verify(after[i] === before[i], "card " + i + " kept");
+            compare(after[1].watts + "|" + after[1].volts + "|" + after[1].current, "15.0|5.0|3.0");
+            compare(after[2].portName + ":" + after[2].active + ":" + after[2].isInput + ":" + after[2].watts,
+                    "C2:true:true:30.0");
+            compare(after[2].opacity, 1);
+
+            // A third C port renames the others and takes its place in the order; the colours stay with
+            // the places.
+            HidServiceApi.portInfo(4, 0, 1, 0, 0, 20, 0, 600);
+            waitForRendering(page);
+            const grown = cards(page);
+            compare(grown.map(x => x.portName).join(), "A,C1,C2,C3,W");
+            compare(grown.map(x => x.rating).join(), "15.0,30.0,30.0,60.0,15.0");
+            compare(grown.map(x => x.headerColor).join(), "#64DD00,#00C739,#009546,#009546,#009546");
+            compare(grown.map(x => x.x + ":" + x.y).join(), "0:0,300:0,600:0,900:0,0:300");
+        }
+
         function test_flowStates_data() {
             return [
                 { tag: "idle", ports: [[0, 0, 1, 0, 0, 300]], loaded: null, output: true, input: true,
@@ -314,6 +397,74 @@ Item {
             const first = phase.wavePhase;
             tryVerify(() => phase.wavePhase !== first, 5000, "the wave keeps moving");
             verify(phase.wavePhase >= 0 && phase.wavePhase <= 2 * Math.PI);
+        }
+
+        function colourDistance(a, b) {
+            return Math.max(Math.abs(a.r - b.r), Math.abs(a.g - b.g), Math.abs(a.b - b.b));
+        }
+
+        // Compares the page's fill with the painted one at the phase the page stands at when it is
+        // grabbed, a few times over the wave's cycle. Both are resampled when they sit on a fraction of
+        // a pixel, each in its own way, so an edge pixel may match the one above or below it instead.
+        function test_waveMatchesPaintedFill_data() {
+            return [
+                { tag: "0 %", soc: 0 },
+                { tag: "7 %", soc: 7 },
+                { tag: "50 %", soc: 50 },
+                { tag: "76 %", soc: 76 },
+                { tag: "100 %", soc: 100 },
+                // The main window scales the page to fit the screen.
+                { tag: "76 % scaled", soc: 76, scale: 0.9333 },
+            ];
+        }
+
+        function test_waveMatchesPaintedFill(data) {
+            const page = createPage();
+            const scale = data.scale || 1;
+            page.transformOrigin = Item.TopLeft;
+            page.scale = scale;
+            HidServiceApi.soc(data.soc);
+            const wave = items(page, i => i.maxH !== undefined && i.fillInset !== undefined)[0];
+            const fillItem = wave.children[0];
+            const origin = fillItem.mapToItem(stage, 0, 0);
+            const shift = 1000;
+            // Beside the page, on the same fraction of a pixel as the fill.
+            const reference = createTemporaryObject(paintedFillComponent, stage, {
+                x: origin.x + shift - 10 * scale, y: origin.y - 10 * scale, scale: scale,
+                transformOrigin: Item.TopLeft, width: fillItem.width + 20, height: fillItem.height + 20 });
+            reference.fill.x = 10;
+            reference.fill.y = 10;
+            reference.fill.width = fillItem.width;
+            reference.fill.height = fillItem.height;
+            // One pixel of the panel around the fill, so that a fill out of place shows.
+            const x0 = Math.floor(origin.x) - 1, y0 = Math.floor(origin.y) - 1;
+            const x1 = Math.ceil(origin.x + fillItem.width * scale) + 1;
+            const y1 = Math.ceil(origin.y + fillItem.height * scale) + 1;
+
+            for (let round = 0; round < 4; ++round) {
+                wait(130 + round * 170);
+                // Nothing advances the animation between reading the phase and the grab.
+                reference.phase = fillItem.wavePhase;
+                reference.fill.requestPaint();
+                const shot = grabImage(stage);
+                let sum = 0;
+                let bad = 0;
+                for (let y = y0; y < y1; ++y) {
+                    for (let x = x0; x < x1; ++x) {
+                        const ours = shot.pixel(x, y);
+                        const d = colourDistance(ours, shot.pixel(x + shift, y));
+                        sum += d;
+                        if (d <= 0.2)
+                            continue;
+                        if (colourDistance(ours, shot.pixel(x + shift, y - 1)) > 0.2
+                                && colourDistance(ours, shot.pixel(x + shift, y + 1)) > 0.2)
+                            ++bad;
+                    }
+                }
+                const where = "phase " + reference.phase.toFixed(3);
+                compare(bad, 0, where + ": pixels without a match nearby");
+                verify(sum / ((x1 - x0) * (y1 - y0)) < 0.01, where + ": mean difference " + sum / ((x1 - x0) * (y1 - y0)));
+            }
         }
 
         function test_portCardLook_data() {
