@@ -441,9 +441,9 @@ Item {
             const x1 = Math.ceil(origin.x + fillItem.width * scale) + 1;
             const y1 = Math.ceil(origin.y + fillItem.height * scale) + 1;
 
-            for (let round = 0; round < 4; ++round) {
-                wait(130 + round * 170);
-                // Nothing advances the animation between reading the phase and the grab.
+            // A slow machine (a sanitizer build) may tick the animation between reading the phase
+            // and the grab: a round that does not match is tried again before it counts.
+            function compareAtLivePhase() {
                 reference.phase = fillItem.wavePhase;
                 reference.fill.requestPaint();
                 const shot = grabImage(stage);
@@ -461,9 +461,17 @@ Item {
                             ++bad;
                     }
                 }
-                const where = "phase " + reference.phase.toFixed(3);
-                compare(bad, 0, where + ": pixels without a match nearby");
-                verify(sum / ((x1 - x0) * (y1 - y0)) < 0.01, where + ": mean difference " + sum / ((x1 - x0) * (y1 - y0)));
+                return { phase: reference.phase, bad: bad, mean: sum / ((x1 - x0) * (y1 - y0)) };
+            }
+
+            for (let round = 0; round < 4; ++round) {
+                wait(130 + round * 170);
+                let result = compareAtLivePhase();
+                for (let retry = 0; retry < 3 && (result.bad > 0 || result.mean >= 0.01); ++retry)
+                    result = compareAtLivePhase();
+                const where = "phase " + result.phase.toFixed(3);
+                compare(result.bad, 0, where + ": pixels without a match nearby");
+                verify(result.mean < 0.01, where + ": mean difference " + result.mean);
             }
         }
 
