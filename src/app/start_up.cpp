@@ -60,6 +60,22 @@ QUrl mainWindowUrl()
     return QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml"));
 }
 
+void prepareEngine(QQmlApplicationEngine& engine)
+{
+    // Qt 6.4 does not search the module's resource prefix by default.
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    const QString version = QString::fromLatin1(kApplicationVersion);
+    engine.rootContext()->setContextProperty(QStringLiteral("APP_VERSION"), version);
+    engine.rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"),
+                                             QString(version).replace(QLatin1Char('.'), QLatin1Char('_')));
+}
+
+void setInitialWindowSize(QQmlApplicationEngine& engine, QSize size)
+{
+    engine.rootContext()->setContextProperty(QStringLiteral("initialWindowWidth"), size.width());
+    engine.rootContext()->setContextProperty(QStringLiteral("initialWindowHeight"), size.height());
+}
+
 int runApplication(int argc, char** argv, const QUrl& root)
 {
     auto app = std::make_unique<QGuiApplication>(argc, argv);
@@ -90,21 +106,14 @@ int runApplication(int argc, char** argv, const QUrl& root)
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
     auto engine = std::make_unique<QQmlApplicationEngine>();
-    // Qt 6.4 does not search the module's resource prefix by default.
-    engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    const QString version = QString::fromLatin1(kApplicationVersion);
-    engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION"), version);
-    engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"),
-                                              QString(version).replace(QLatin1Char('.'), QLatin1Char('_')));
-
+    prepareEngine(*engine);
     QSize windowSize = recommendedWindowSize(1440, 1080);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect geometry = screen->geometry();
         windowSize = recommendedLogicalWindowSize(geometry.width(), geometry.height(),
                                                   screen->devicePixelRatio());
     }
-    engine->rootContext()->setContextProperty(QStringLiteral("initialWindowWidth"), windowSize.width());
-    engine->rootContext()->setContextProperty(QStringLiteral("initialWindowHeight"), windowSize.height());
+    setInitialWindowSize(*engine, windowSize);
 
     QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreationFailed, app.get(),
                      [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);

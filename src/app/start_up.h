@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QUrl>
+
+class QQmlApplicationEngine;
 
 namespace tessaravolt::app {
 
@@ -15,6 +18,11 @@ QString lockFilePath();
 
 // The root window of the module, Main.
 QUrl mainWindowUrl();
+
+// What the engine needs before it loads Main: the module's import path and the version values.
+void prepareEngine(QQmlApplicationEngine& engine);
+// The window size Main takes, as root-context values.
+void setInitialWindowSize(QQmlApplicationEngine& engine, QSize size);
 
 // The whole life of the program: start-up, event loop, shutdown. Returns the exit code.
 int runApplication(int argc, char** argv, const QUrl& root = mainWindowUrl());

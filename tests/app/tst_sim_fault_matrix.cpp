@@ -3,6 +3,7 @@
 // answers too short for their command, a power bank lost during the probe, an event-log load or a
 // burst of writes, one that stays plugged in but falls silent, and a log export that cannot be
 // written. A second instance and a stale lock concern the real binary: tst_start_up.sh.
+#include "qml/main_window_fixture.h"
 #include "sim/simulated_power_bank.h"
 #include "transport/hid_service_api_test_support.h"
 #include "transport/tst_event_log_access.h"
@@ -96,40 +97,19 @@ int logged(const LogMark& mark, const QString& text)
     return int(all.count(text));
 }
 
-struct Program
+// The whole program as its user and its service object see it.
+struct Program : tessaravolt::test::LoadedMain
 {
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-
-    bool connected() const { return window->property("appConnected").toBool(); }
-    QQuickItem* item(const char* name) const { return window->findChild<QQuickItem*>(QString::fromLatin1(name)); }
-    QQuickItem* page() const { return qvariant_cast<QQuickItem*>(item("pageLoader")->property("item")); }
-    QString pageType() const
-    {
-        QQuickItem* p = page();
-        return p ? QString::fromLatin1(p->metaObject()->className()).section(QLatin1Char('_'), 0, 0) : QString();
-    }
     QVariant pageValue(const char* property) const
     {
         QQuickItem* p = page();
         return p ? p->property(property) : QVariant();
     }
     QString header() const { return item("headerText")->property("text").toString(); }
-    // The service the QML of this program talks to.
     HidServiceApi* service() const { return HidServiceApi::instance(); }
 };
 
-Program start()
-{
-    Program p;
-    p.engine = std::make_unique<QQmlApplicationEngine>();
-    p.engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    p.engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"), QStringLiteral("1_0_8"));
-    p.engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml")));
-    if (!p.engine->rootObjects().isEmpty())
-        p.window = qobject_cast<QQuickWindow*>(p.engine->rootObjects().first());
-    return p;
-}
+Program start() { return Program{tessaravolt::test::loadMainWindow()}; }
 
 // Every change of the link's connection state, as the GUI thread receives it.
 class LinkWatch : public QObject

@@ -1,4 +1,5 @@
 #include "common/i18n.h"
+#include "qml/main_window_fixture.h"
 #include "common/logger_manager.h"
 #include "transport/hid_auto_connect.h"
 #include "transport/hid_service_api.h"
@@ -30,14 +31,9 @@ using tessaravolt::transport::HidServiceApi;
 
 namespace {
 
-struct MainWindow
+// The window with the calls these tests make into it.
+struct MainWindow : tessaravolt::test::LoadedMain
 {
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-
-    QQuickItem* item(const char* name) const { return window->findChild<QQuickItem*>(QString::fromLatin1(name)); }
-    QObject* object(const char* name) const { return window->findChild<QObject*>(QString::fromLatin1(name)); }
-
     QVariant call(const char* function, QVariantList args = {}) const
     {
         QVariant result;
@@ -57,18 +53,7 @@ struct MainWindow
 
 MainWindow loadMain(std::optional<QSize> size)
 {
-    MainWindow main;
-    main.engine = std::make_unique<QQmlApplicationEngine>();
-    main.engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    main.engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"), QStringLiteral("1_0_8"));
-    if (size) {
-        main.engine->rootContext()->setContextProperty(QStringLiteral("initialWindowWidth"), size->width());
-        main.engine->rootContext()->setContextProperty(QStringLiteral("initialWindowHeight"), size->height());
-    }
-    main.engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml")));
-    if (!main.engine->rootObjects().isEmpty())
-        main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
-    return main;
+    return MainWindow{tessaravolt::test::loadMainWindow(size)};
 }
 
 void setEnglish(bool english)

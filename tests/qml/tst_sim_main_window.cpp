@@ -2,6 +2,7 @@
 #include "sim/simulated_power_bank.h"
 
 #include "common/i18n.h"
+#include "qml/main_window_fixture.h"
 #include "transport/hid_bridge.h"
 
 #include <QDir>
@@ -27,32 +28,9 @@ namespace {
 constexpr int kConnectTimeoutMs = 15000;
 const QString kTitle = QStringLiteral("PB-140 Demo");
 
-struct MainWindow
-{
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
+using MainWindow = tessaravolt::test::LoadedMain;
 
-    QQuickItem* item(const char* name) const { return window->findChild<QQuickItem*>(QString::fromLatin1(name)); }
-    QVariant get(const char* property) const { return window->property(property); }
-    QQuickItem* page() const { return qvariant_cast<QQuickItem*>(item("pageLoader")->property("item")); }
-    QString pageType() const
-    {
-        QQuickItem* p = page();
-        return p ? QString::fromLatin1(p->metaObject()->className()).section(QLatin1Char('_'), 0, 0) : QString();
-    }
-};
-
-MainWindow loadMain()
-{
-    MainWindow main;
-    main.engine = std::make_unique<QQmlApplicationEngine>();
-    main.engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    main.engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"), QStringLiteral("1_0_8"));
-    main.engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml")));
-    if (!main.engine->rootObjects().isEmpty())
-        main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
-    return main;
-}
+MainWindow loadMain() { return tessaravolt::test::loadMainWindow(); }
 
 SimulatedPowerBank::Model titledModel()
 {

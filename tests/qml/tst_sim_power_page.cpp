@@ -3,6 +3,7 @@
 #include "sim/simulated_power_bank.h"
 
 #include "common/i18n.h"
+#include "qml/main_window_fixture.h"
 #include "transport/hid_bridge.h"
 
 #include <QDir>
@@ -128,32 +129,19 @@ struct PageView
     }
 };
 
-struct MainWindow
+// The window with its power page read as a user reads it.
+struct MainWindow : tessaravolt::test::LoadedMain
 {
-    std::unique_ptr<QQmlApplicationEngine> engine;
-    QQuickWindow* window = nullptr;
-
     PageView page() const
     {
-        auto* loader = window->findChild<QQuickItem*>(QStringLiteral("pageLoader"));
-        QQuickItem* item = loader ? qvariant_cast<QQuickItem*>(loader->property("item")) : nullptr;
+        QQuickItem* item = LoadedMain::page();
         if (item && !QString::fromLatin1(item->metaObject()->className()).startsWith(QLatin1String("PowerPage")))
             item = nullptr;
         return PageView{item};
     }
 };
 
-MainWindow loadMain()
-{
-    MainWindow main;
-    main.engine = std::make_unique<QQmlApplicationEngine>();
-    main.engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    main.engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"), QStringLiteral("1_0_8"));
-    main.engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/Main.qml")));
-    if (!main.engine->rootObjects().isEmpty())
-        main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
-    return main;
-}
+MainWindow loadMain() { return MainWindow{tessaravolt::test::loadMainWindow()}; }
 
 QDir screenshotDir()
 {

@@ -82,7 +82,7 @@ private slots:
         QElapsedTimer plugged;
         plugged.start();
         const qint64 after = waitConnected(autoConnect, plugged, 3000);
-        QVERIFY(after >= 0 && after <= 1400);
+        QVERIFY2(after >= 0 && after < 1900, qPrintable(QString::number(after)));
         QCOMPARE(autoConnect.retryInterval(), 2000);
         QCOMPARE(changes.size(), 4);
         QCOMPARE(connectedChanged.size(), 1);
@@ -116,7 +116,7 @@ private slots:
 
         QVERIFY(bank.plug());
         const qint64 after = waitConnected(autoConnect, lostAt, 4000);
-        QVERIFY2(after >= 1980 && after <= 2700, qPrintable(QString::number(after)));
+        QVERIFY2(after >= 1980 && after < 3500, qPrintable(QString::number(after)));
         QCOMPARE(seen, (QList<bool>{false, true}));
         QCOMPARE(autoConnect.retryInterval(), 2000);
     }
@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(active.size(), 2);
         QCOMPARE(mark.count(QStringLiteral("setActive: schedule reconnect")), 1);
         const qint64 after = waitConnected(autoConnect, on, 4000);
-        QVERIFY2(after >= 1980 && after <= 2700, qPrintable(QString::number(after)));
+        QVERIFY2(after >= 1980 && after < 3500, qPrintable(QString::number(after)));
     }
 
     void linkErrorsAreForwarded()

@@ -1,0 +1,50 @@
+#pragma once
+
+// The program's main window loaded in this process the way start-up loads it, for tests that look at
+// the shell and its pages (with or without a simulated power bank).
+
+#include "app/start_up.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+
+#include <memory>
+#include <optional>
+
+namespace tessaravolt::test {
+
+struct LoadedMain
+{
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow* window = nullptr;
+
+    QQuickItem* item(const char* name) const { return window->findChild<QQuickItem*>(QString::fromLatin1(name)); }
+    QObject* object(const char* name) const { return window->findChild<QObject*>(QString::fromLatin1(name)); }
+    QVariant get(const char* property) const { return window->property(property); }
+    bool connected() const { return get("appConnected").toBool(); }
+    // The item the page loader shows: the start page or one of the four pages.
+    QQuickItem* page() const { return qvariant_cast<QQuickItem*>(item("pageLoader")->property("item")); }
+    // "StartupPage", "PowerPage", ...: the page's QML type without the engine's suffix.
+    QString pageType() const
+    {
+        QQuickItem* p = page();
+        return p ? QString::fromLatin1(p->metaObject()->className()).section(QLatin1Char('_'), 0, 0) : QString();
+    }
+};
+
+// Without a size, Main falls back to its own default, as it does when the values are missing.
+inline LoadedMain loadMainWindow(std::optional<QSize> size = std::nullopt)
+{
+    LoadedMain main;
+    main.engine = std::make_unique<QQmlApplicationEngine>();
+    app::prepareEngine(*main.engine);
+    if (size)
+        app::setInitialWindowSize(*main.engine, *size);
+    main.engine->load(app::mainWindowUrl());
+    if (!main.engine->rootObjects().isEmpty())
+        main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
+    return main;
+}
+
+} // namespace tessaravolt::test
