@@ -166,50 +166,75 @@ private slots:
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("absent");
         QTest::newRow("battery info")
             << plainFrame(0x10, 0x06, bytes({0, 0x00, 0x64, 0, 0, 0xD0, 0x39, 0, 0, 0x8C, 0, 0xE8, 0x03, 0xA0, 0x41}))
             << QStringList{"handleStaticInfo: battery info cell_count(0), capacity(25600), voltage(14800), power(140), "
                            "cycle_rated(1000), full_voltage(16800)",
-                           "handleStaticInfo: cached: len=21"};
+                           "handleStaticInfo: cached: len=21"}
+            << QStringList{};
         QTest::newRow("illegal soc") << plainFrame(0x20, 0x01, bytes({101}))
-                                     << QStringList{"handleCellRealtimeStatus: illegal soc 101"};
+                                     << QStringList{"handleCellRealtimeStatus: illegal soc 101"}
+            << QStringList{};
+        QTest::newRow("soc 100") << plainFrame(0x20, 0x01, bytes({100}))
+                                 << QStringList{"handleCellRealtimeStatus: soc 100"}
+                                 << QStringList{"handleCellRealtimeStatus: illegal soc"};
+        QTest::newRow("illegal soh") << plainFrame(0x20, 0x02, bytes({101}))
+                                     << QStringList{"handleCellRealtimeStatus: illegal soh 101"}
+            << QStringList{};
+        QTest::newRow("soh 100") << plainFrame(0x20, 0x02, bytes({100}))
+                                 << QStringList{"handleCellRealtimeStatus: soh 100"}
+                                 << QStringList{"handleCellRealtimeStatus: illegal soh"};
         QTest::newRow("first part") << plainFrame(0x10, 0x11, "ab")
-                                    << QStringList{"handleStaticInfo: apptitle1 LEN=2"};
+                                    << QStringList{"handleStaticInfo: apptitle1 LEN=2"}
+            << QStringList{};
         QTest::newRow("unknown static") << plainFrame(0x10, 0x13, "x")
-                                        << QStringList{"handleStaticInfo: Not matched resolved for subcmd 19"};
+                                        << QStringList{"handleStaticInfo: Not matched resolved for subcmd 19"}
+            << QStringList{};
         QTest::newRow("unknown command")
             << plainFrame(0x40, 0x02, "x")
-            << QStringList{"handlePacketReceived: command=40, subcmd=2", "handlePacketReceived: ommit cmd"};
+            << QStringList{"handlePacketReceived: command=40, subcmd=2", "handlePacketReceived: ommit cmd"}
+            << QStringList{};
         QTest::newRow("command in hex") << plainFrame(0xA1, 0x03, bytes({1}))
                                         << QStringList{"handlePacketReceived: command=A1, subcmd=3",
                                                        "handleSendConfig: subcommand=3",
-                                                       "handleSendConfig: screen timeout support(1), ok(0)"};
+                                                       "handleSendConfig: screen timeout support(1), ok(0)"}
+            << QStringList{};
         QTest::newRow("time result") << plainFrame(0xA1, 0x01, bytes({0}))
-                                     << QStringList{"handleSendConfig: current time support(1)ok(1)"};
+                                     << QStringList{"handleSendConfig: current time support(1)ok(1)"}
+            << QStringList{};
         QTest::newRow("port record")
             << plainFrame(0x31, 0x00, bytes({1, 0x21, 0x88, 0x13, 0xB8, 0x0B, 0xF4, 0xFF, 7, 0x96, 0x00, 0}))
             << QStringList{"handleInputOutputInfo: count1",
                            "handleInputOutputInfo: index(1), status(2), type(1), voltage(5000), currentMa(3000), "
-                           "tempC(-12), protocol(7), power(150)"};
+                           "tempC(-12), protocol(7), power(150)"}
+            << QStringList{};
         QTest::newRow("port short") << plainFrame(0x31, 0x00, QByteArray(11, '\1'))
-                                    << QStringList{"handleInputOutputInfo: no input out info"};
+                                    << QStringList{"handleInputOutputInfo: no input out info"}
+            << QStringList{};
         QTest::newRow("cell detail empty") << plainFrame(0x30, 0x00, QByteArray(7, '\1'))
-                                           << QStringList{"handleCellDetailInfo: no cell detail info"};
+                                           << QStringList{"handleCellDetailInfo: no cell detail info"}
+            << QStringList{};
         QTest::newRow("settings") << plainFrame(0x12, 0x03, bytes({0x2C, 0x01}))
-                                  << QStringList{"handleDeviceSettings: screen timeout (300)"};
+                                  << QStringList{"handleDeviceSettings: screen timeout (300)"}
+            << QStringList{};
         QTest::newRow("settings unknown") << plainFrame(0x12, 0x07, bytes({1}))
-                                          << QStringList{"handleDeviceSettings: Not matched resolved for subcmd 7"};
+                                          << QStringList{"handleDeviceSettings: Not matched resolved for subcmd 7"}
+            << QStringList{};
     }
 
     void answerLogLines()
     {
         QFETCH(QByteArray, frame);
         QFETCH(QStringList, lines);
+        QFETCH(QStringList, absent);
         LogMark mark;
         feed(frame);
         const QStringList logged = mark.lines();
         for (const QString& line : lines)
             QVERIFY2(logged.contains(line), qPrintable(line + "\nlogged:\n" + logged.join('\n')));
+        for (const QString& text : absent)
+            QVERIFY2(!mark.has(text), qPrintable(text + " logged:\n" + logged.join('\n')));
     }
 
     // An answer too short for the fields its handler reads is dropped: no signal, no cache
