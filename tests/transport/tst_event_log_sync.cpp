@@ -334,6 +334,56 @@ private slots:
         QCOMPARE(shown, deviceSeqs(model.abnormalLog));
     }
 
+    // Record indices are 16-bit: a log longer than 256 records loads whole, and the requests past
+    // index 255 carry the high byte of their start.
+    void logPastOneByteOfIndexLoadsWhole_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::newRow("activity") << 0;
+        QTest::newRow("abnormal") << 1;
+    }
+
+    void logPastOneByteOfIndexLoadsWhole()
+    {
+        QFETCH(int, type);
+        const int count = 280;
+        SimulatedPowerBank::Model model = sevenAbnormal();
+        if (type == 1) {
+            model.abnormalLog.records.clear();
+            fillLog(model, 1, 1, count);
+        } else {
+            model.activityLog.records.clear();
+            fillLog(model, 0, 1, count);
+        }
+        bank = std::make_unique<SimulatedPowerBank>(model, supportedIdentity());
+        HidBridge::instance()->openSupportedPowerBank();
+        QVERIFY(HidBridge::instance()->connected());
+        Access::stopPollTimer(*api);
+        if (type == 0) {
+            QVERIFY(bank->waitUntil([this] { return state(1).loaded && !state(1).busy(); }, 8000) && settled());
+            api->requestActivityEvents(model.activityLog.no, count);
+        }
+        QVERIFY(bank->waitUntil([this, type] { return state(uint8_t(type)).loaded && !state(uint8_t(type)).busy(); },
+                                30000));
+        QVERIFY(settled());
+
+        const SimulatedPowerBank::EventLog& log = type == 1 ? bank->model().abnormalLog : bank->model().activityLog;
+        QCOMPARE(cachedSeqs(uint8_t(type)), deviceSeqs(log));
+        QCOMPARE(cachedSeqs(uint8_t(type)).size(), count);
+        QVERIFY(state(uint8_t(type)).complete);
+        QCOMPARE(state(uint8_t(type)).loadedCount, count);
+        QList<QByteArray> ofType;
+        for (const QByteArray& r : recordRequests())
+            if (uint8_t(r.at(0)) == type)
+                ofType << r;
+        QVERIFY(ofType.contains(recordRequest(type, 252, 3)));
+        QVERIFY(ofType.contains(recordRequest(type, 255, 3)));
+        QVERIFY(ofType.contains(recordRequest(type, 258, 3)));
+        QCOMPARE(ofType.last(), recordRequest(type, 279, 1));
+        if (type == 1)
+            QCOMPARE(api->abnormalLogCacheMeta().value("complete").toBool(), true);
+    }
+
     // A lost answer leaves the load hanging; the poll waits, and abandons it after 30 s of silence.
     void droppedAnswerRecoversAfterIdleTimeout()
     {
