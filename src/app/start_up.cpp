@@ -102,6 +102,7 @@ int runApplication(int argc, char** argv, const QUrl& root)
     QGuiApplication::setApplicationName(QString::fromLatin1(kApplicationName));
     QGuiApplication::setOrganizationName(QString::fromLatin1(kOrganisationName));
     QGuiApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESSARAVOLT_APP_ID));
     QGuiApplication::setWindowIcon(deferredFileIcon(QStringLiteral(":/app/icons/app-icon.png")));
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
