@@ -92,23 +92,26 @@ Item {
         }
 
         function test_layouts_data() {
+            const titles = {
+                "0,0": ["System Check Complete", "系统检查完成"],
+                "1,0": ["Over Temperature Protection", "过温保护"],
+                "1,1": ["Under Temperature Protection", "低温保护"],
+                "1,2": ["Over Voltage Protection", "过压保护"],
+                "1,3": ["Under Voltage Protection", "低压保护"],
+                "1,4": ["Over Current Protection", "过流保护"],
+                "1,5": ["System Check Complete", "系统检查完成"],
+                "1,6": ["Low Voltage Warning", "低电量保护"],
+                "1,7": ["System Check Complete", "系统检查完成"],
+                "2,0": ["System Check Complete", "系统检查完成"],
+                "3,4": ["System Check Complete", "系统检查完成"],
+            };
             const rows = [];
             for (const english of [true, false]) {
-                const lang = english ? "en" : "zh";
-                rows.push({ tag: "0,0 " + lang, type: 0, info: 0, english: english, warning: false,
-                            title: english ? "System Check Complete" : "系统检查完成" });
-                rows.push({ tag: "1,0 " + lang, type: 1, info: 0, english: english, warning: true,
-                            title: english ? "Over Temperature Protection" : "过温保护" });
-                rows.push({ tag: "1,6 " + lang, type: 1, info: 6, english: english, warning: true,
-                            title: english ? "Low Voltage Warning" : "低电量保护" });
-                rows.push({ tag: "2,0 " + lang, type: 2, info: 0, english: english, warning: true,
-                            title: english ? "System Check Complete" : "系统检查完成" });
-                rows.push({ tag: "1,5 " + lang, type: 1, info: 5, english: english, warning: true,
-                            title: english ? "System Check Complete" : "系统检查完成" });
-                rows.push({ tag: "1,2 " + lang, type: 1, info: 2, english: english, warning: true,
-                            title: english ? "Over Voltage Protection" : "过压保护" });
-                rows.push({ tag: "1,3 " + lang, type: 1, info: 3, english: english, warning: true,
-                            title: english ? "Under Voltage Protection" : "低压保护" });
+                for (const key in titles) {
+                    const [type, info] = key.split(",").map(Number);
+                    rows.push({ tag: key + (english ? " en" : " zh"), type: type, info: info, english: english,
+                                warning: type !== 0, title: titles[key][english ? 0 : 1] });
+                }
             }
             return rows;
         }
