@@ -39,6 +39,50 @@
 </context>
 <context>
     <name>HealthPage</name>
+    <message id="battery_health_u">
+        <source>Battery Health</source>
+        <translation>Battery Health</translation>
+    </message>
+    <message id="charging_cycles_u">
+        <source>Charging Cycles</source>
+        <translation>Charging Cycles</translation>
+    </message>
+    <message id="temperature_u">
+        <source>Temperature</source>
+        <translation>Temperature</translation>
+    </message>
+    <message id="fahrenheit_u">
+        <source>Fahrenheit</source>
+        <translation>Fahrenheit</translation>
+    </message>
+    <message id="celsius">
+        <source>Celsius</source>
+        <translation>Celsius</translation>
+    </message>
+    <message id="battery_cell_voltage_u">
+        <source>Battery Cell Voltage</source>
+        <translation>Battery Cell Voltage</translation>
+    </message>
+    <message id="cell_total_u">
+        <source>Total</source>
+        <translation>Total</translation>
+    </message>
+    <message id="cell_chip_u">
+        <source>Cell</source>
+        <translation>Cell</translation>
+    </message>
+    <message id="description_u">
+        <source>Description</source>
+        <translation>Description</translation>
+    </message>
+    <message id="warn_status_u">
+        <source>Warning Status</source>
+        <translation>Warning Status</translation>
+    </message>
+    <message id="product_status_u">
+        <source>Product Status</source>
+        <translation>Product Status</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPage</name>

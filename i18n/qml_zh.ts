@@ -39,6 +39,50 @@
 </context>
 <context>
     <name>HealthPage</name>
+    <message id="battery_health_u">
+        <source>Battery Health</source>
+        <translation>电池健康度</translation>
+    </message>
+    <message id="charging_cycles_u">
+        <source>Charging Cycles</source>
+        <translation>充电循环次数</translation>
+    </message>
+    <message id="temperature_u">
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message id="fahrenheit_u">
+        <source>Fahrenheit</source>
+        <translation>华氏</translation>
+    </message>
+    <message id="celsius">
+        <source>Celsius</source>
+        <translation>摄氏</translation>
+    </message>
+    <message id="battery_cell_voltage_u">
+        <source>Battery Cell Voltage</source>
+        <translation>电池电压</translation>
+    </message>
+    <message id="cell_total_u">
+        <source>Total</source>
+        <translation>总电压</translation>
+    </message>
+    <message id="cell_chip_u">
+        <source>Cell</source>
+        <translation>电芯</translation>
+    </message>
+    <message id="description_u">
+        <source>Description</source>
+        <translation>描述</translation>
+    </message>
+    <message id="warn_status_u">
+        <source>Warning Status</source>
+        <translation>警告状态</translation>
+    </message>
+    <message id="product_status_u">
+        <source>Product Status</source>
+        <translation>产品状态</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPage</name>
