@@ -86,6 +86,98 @@
 </context>
 <context>
     <name>SettingsPage</name>
+    <message id="display_u">
+        <source>Display</source>
+        <translation>Display</translation>
+    </message>
+    <message id="reset_to_default_u">
+        <source>Reset to default</source>
+        <translation>Reset to default</translation>
+    </message>
+    <message id="brightness_u">
+        <source>Brightness</source>
+        <translation>Brightness</translation>
+    </message>
+    <message id="screen_timeout_u">
+        <source>Screen Timeout</source>
+        <translation>Screen Timeout</translation>
+    </message>
+    <message id="seconds_l">
+        <source>seconds</source>
+        <translation>seconds</translation>
+    </message>
+    <message id="minutes_l">
+        <source>minutes</source>
+        <translation>minutes</translation>
+    </message>
+    <message id="hours_l">
+        <source>hours</source>
+        <translation>hours</translation>
+    </message>
+    <message id="product_details_u">
+        <source>Product Details</source>
+        <translation>Product Details</translation>
+    </message>
+    <message id="flight_compliant_u">
+        <source>Flight Compliant</source>
+        <translation>Flight Compliant</translation>
+    </message>
+    <message id="safe_for_carry_on_bags_u">
+        <source>Safe for carry-on bags</source>
+        <translation>Safe for carry-on bags</translation>
+    </message>
+    <message id="manufacturer_u">
+        <source>Power Bank Manuafacturer</source>
+        <translation>Power Bank Manuafacturer</translation>
+    </message>
+    <message id="model_no_u">
+        <source>Power Bank Model No.</source>
+        <translation>Power Bank Model No.</translation>
+    </message>
+    <message id="serial_no_u">
+        <source>Power Bank Serial No.</source>
+        <translation>Power Bank Serial No.</translation>
+    </message>
+    <message id="firmware_version_u">
+        <source>Power Bank Firmware Version</source>
+        <translation>Power Bank Firmware Version</translation>
+    </message>
+    <message id="charging_protocols_u">
+        <source>Power Bank Charging Protocols</source>
+        <translation>Power Bank Charging Protocols</translation>
+    </message>
+    <message id="device_production_date">
+        <source>Power Bank Production Date</source>
+        <translation>Power Bank Production Date</translation>
+    </message>
+    <message id="battery_rated_capacity_energy_u">
+        <source>Power Bank Capacity/Energy</source>
+        <translation>Power Bank Capacity/Energy</translation>
+    </message>
+    <message id="battery_cell_manufacturer_u">
+        <source>Battery Cell Manufacturer</source>
+        <translation>Battery Cell Manufacturer</translation>
+    </message>
+    <message id="battery_composition_u">
+        <source>Battery Cell Composition</source>
+        <translation>Battery Cell Composition</translation>
+    </message>
+    <message id="battery_cell_model_no_u">
+        <source>Battery Cell Model No.</source>
+        <translation>Battery Cell Model No.</translation>
+    </message>
+    <message id="battery_cell_serial_no_u">
+        <source>Battery Cell Serial No.</source>
+        <translation>Battery Cell Serial No.</translation>
+    </message>
+    <message id="battery_cell_activation_date_u">
+        <source>Battery Cell Production Date</source>
+        <translation>Battery Cell Production Date</translation>
+    </message>
+    <message id="cell_chip_u">
+        <source>Cell</source>
+        <translation>Cell</translation>
+    </message>
 </context>
 <context>
     <name>DiagnosticsPage</name>

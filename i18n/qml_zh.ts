@@ -86,6 +86,98 @@
 </context>
 <context>
     <name>SettingsPage</name>
+    <message id="display_u">
+        <source>Display</source>
+        <translation>显示</translation>
+    </message>
+    <message id="reset_to_default_u">
+        <source>Reset to default</source>
+        <translation>恢复默认设置</translation>
+    </message>
+    <message id="brightness_u">
+        <source>Brightness</source>
+        <translation>亮度</translation>
+    </message>
+    <message id="screen_timeout_u">
+        <source>Screen Timeout</source>
+        <translation>屏幕闲置时间</translation>
+    </message>
+    <message id="seconds_l">
+        <source>seconds</source>
+        <translation>秒</translation>
+    </message>
+    <message id="minutes_l">
+        <source>minutes</source>
+        <translation>分钟</translation>
+    </message>
+    <message id="hours_l">
+        <source>hours</source>
+        <translation>小时</translation>
+    </message>
+    <message id="product_details_u">
+        <source>Product Details</source>
+        <translation>产品详情</translation>
+    </message>
+    <message id="flight_compliant_u">
+        <source>Flight Compliant</source>
+        <translation>符合航空标准</translation>
+    </message>
+    <message id="safe_for_carry_on_bags_u">
+        <source>Safe for carry-on bags</source>
+        <translation>可随身登机</translation>
+    </message>
+    <message id="manufacturer_u">
+        <source>Power Bank Manuafacturer</source>
+        <translation>移动电源制造商</translation>
+    </message>
+    <message id="model_no_u">
+        <source>Power Bank Model No.</source>
+        <translation>移动电源型号</translation>
+    </message>
+    <message id="serial_no_u">
+        <source>Power Bank Serial No.</source>
+        <translation>移动电源编码</translation>
+    </message>
+    <message id="firmware_version_u">
+        <source>Power Bank Firmware Version</source>
+        <translation>移动电源固件版本</translation>
+    </message>
+    <message id="charging_protocols_u">
+        <source>Power Bank Charging Protocols</source>
+        <translation>移动电源充电协议</translation>
+    </message>
+    <message id="device_production_date">
+        <source>Power Bank Production Date</source>
+        <translation>移动电源生产日期</translation>
+    </message>
+    <message id="battery_rated_capacity_energy_u">
+        <source>Power Bank Capacity/Energy</source>
+        <translation>移动电源额定容量/额定能量</translation>
+    </message>
+    <message id="battery_cell_manufacturer_u">
+        <source>Battery Cell Manufacturer</source>
+        <translation>电芯生产厂</translation>
+    </message>
+    <message id="battery_composition_u">
+        <source>Battery Cell Composition</source>
+        <translation>电芯类型</translation>
+    </message>
+    <message id="battery_cell_model_no_u">
+        <source>Battery Cell Model No.</source>
+        <translation>电芯型号</translation>
+    </message>
+    <message id="battery_cell_serial_no_u">
+        <source>Battery Cell Serial No.</source>
+        <translation>电芯编码</translation>
+    </message>
+    <message id="battery_cell_activation_date_u">
+        <source>Battery Cell Production Date</source>
+        <translation>电芯生产日期</translation>
+    </message>
+    <message id="cell_chip_u">
+        <source>Cell</source>
+        <translation>电芯</translation>
+    </message>
 </context>
 <context>
     <name>DiagnosticsPage</name>

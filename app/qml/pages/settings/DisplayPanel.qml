@@ -1,0 +1,226 @@
+import QtQuick
+import Tessaravolt
+import "settingsData.js" as SettingsData
+
+// The power bank's display brightness and screen time-out. It keeps no state: it shows the page's
+// brightness and timeoutSeconds and writes them, sending each choice to the power bank at once.
+Rectangle {
+    id: displayPanel
+
+    // The settings page whose brightness and timeoutSeconds this panel shows and sets.
+    required property Item page
+
+    function resetToDefault() {
+        displayPanel.page.brightness = 100
+        HidServiceApi.setBrighteness(100)
+        displayPanel.page.timeoutSeconds = 30
+        HidServiceApi.setScreenTimeout(30)
+    }
+
+    radius: Theme.panelRadius
+    color: Theme.panel
+
+    CornerRectangle {
+        id: displayTitle
+        objectName: "displayTitle"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: 70
+        radius: Theme.panelRadius
+        bottomLeftRound: false
+        bottomRightRound: false
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop { position: 0.0; color: Qt.rgba(Theme.green.r, Theme.green.g, Theme.green.b, 0x4D / 255) }
+            GradientStop { position: 1.0; color: Theme.green }
+        }
+
+        AppText {
+            objectName: "displayTitleText"
+            x: 26
+            anchors.verticalCenter: parent.verticalCenter
+            text: qsTrId("display_u")
+            font.bold: true
+            font.pixelSize: Theme.fontLarge
+        }
+
+        Row {
+            id: resetDefault
+            objectName: "resetDefault"
+            anchors.right: parent.right
+            anchors.rightMargin: 10
+            anchors.verticalCenter: parent.verticalCenter
+            z: 10
+            height: 52
+            leftPadding: 18
+            rightPadding: 18
+            spacing: 17
+
+            Image {
+                anchors.verticalCenter: parent.verticalCenter
+                width: 27.41
+                height: 28.28
+                sourceSize: Qt.size(31, 30)
+                source: "../../assets/reset_default.svg"
+            }
+
+            AppText {
+                objectName: "resetText"
+                anchors.verticalCenter: parent.verticalCenter
+                anchors.verticalCenterOffset: 2
+                text: qsTrId("reset_to_default_u")
+                font.pixelSize: Theme.fontMedium
+                font.weight: 600
+                font.family: Theme.fontCompat(false, Theme.suisseIntlSemiBold.name)
+            }
+        }
+
+        Rectangle {
+            id: resetButton
+            objectName: "resetButton"
+            x: resetDefault.x
+            width: resetDefault.width
+            height: resetDefault.height
+            anchors.verticalCenter: parent.verticalCenter
+            radius: Theme.panelRadius
+            border.width: 4
+            border.color: "#056922"
+            color: "#127D31"
+
+            MouseArea {
+                objectName: "resetArea"
+                anchors.fill: parent
+                cursorShape: Qt.PointingHandCursor
+                onClicked: displayPanel.resetToDefault()
+            }
+        }
+    }
+
+    // Five columns, each as wide as its widest cell and packed from the left. The grid reaches the
+    // panel's right edge; the width its cells leave over stays empty after the last column.
+    // A positioner skips items of zero size, so the empty cells are 1 by 1.
+    Grid {
+        id: gridRoot
+        objectName: "gridRoot"
+
+        readonly property var brightnessValues: SettingsData.brightnessValues
+        readonly property var timeoutValues: SettingsData.timeoutValues
+
+        function getCurrentIcon() {
+            return SettingsData.brightnessIcon(displayPanel.page.brightness)
+        }
+
+        function convertBrightness(percent) {
+            return SettingsData.sliderValueFor(percent, SettingsData.brightnessSteps, brightnessValues)
+        }
+
+        function convertTimeout(secs) {
+            return SettingsData.sliderValueFor(secs, SettingsData.timeoutSteps, timeoutValues)
+        }
+
+        function resolveTimeDisplay() {
+            const parts = SettingsData.timeParts(displayPanel.page.timeoutSeconds)
+            const unit = parts[1] === "seconds" ? qsTrId("seconds_l")
+                       : parts[1] === "minutes" ? qsTrId("minutes_l") : qsTrId("hours_l")
+            return parts[0] + " " + unit
+        }
+
+        anchors.top: displayTitle.bottom
+        anchors.topMargin: 50
+        anchors.left: parent.left
+        anchors.leftMargin: 23
+        anchors.right: parent.right
+        columns: 5
+        rowSpacing: 15
+        columnSpacing: 36
+        horizontalItemAlignment: Grid.AlignLeft
+        verticalItemAlignment: Grid.AlignVCenter
+
+        Image {
+            objectName: "brightnessIcon"
+            source: "../../assets/" + gridRoot.getCurrentIcon()
+        }
+
+        AppSlider {
+            objectName: "brightnessSlider"
+            width: 400
+            from: 1
+            to: 400
+            value: gridRoot.convertBrightness(displayPanel.page.brightness)
+            trackRadius: 8
+            progressColor: Theme.green
+            scopeRange: gridRoot.brightnessValues
+            onSelected: function(changeValue) {
+                const percent = SettingsData.settingFor(changeValue, SettingsData.brightnessSteps,
+                                                        gridRoot.brightnessValues)
+                displayPanel.page.brightness = percent
+                HidServiceApi.setBrighteness(percent)
+            }
+        }
+
+        Item {
+            width: 19
+            height: 1
+        }
+
+        Image {
+            objectName: "timeoutIcon"
+            source: "../../assets/screen_timeout.svg"
+        }
+
+        AppSlider {
+            objectName: "timeoutSlider"
+            width: 400
+            from: 1
+            to: 400
+            value: gridRoot.convertTimeout(displayPanel.page.timeoutSeconds)
+            trackRadius: 8
+            scopeRange: gridRoot.timeoutValues
+            onSelected: function(changeValue) {
+                const seconds = SettingsData.settingFor(changeValue, SettingsData.timeoutSteps,
+                                                        gridRoot.timeoutValues)
+                displayPanel.page.timeoutSeconds = seconds
+                HidServiceApi.setScreenTimeout(seconds)
+            }
+        }
+
+        Item { width: 1; height: 1 }
+
+        Row {
+            objectName: "brightnessLabel"
+
+            AppText {
+                text: qsTrId("brightness_u") + "  "
+                font.pixelSize: Theme.fontMedium
+            }
+            AppText {
+                objectName: "brightnessValue"
+                anchors.verticalCenter: parent.verticalCenter
+                text: displayPanel.page.brightness + "%"
+                font.pixelSize: Theme.fontMedium
+                font.weight: 270
+            }
+        }
+
+        Item { width: 1; height: 1 }
+
+        Item { width: 1; height: 1 }
+
+        Row {
+            objectName: "timeoutLabel"
+
+            AppText {
+                text: qsTrId("screen_timeout_u") + "  "
+                font.pixelSize: Theme.fontMedium
+            }
+            AppText {
+                objectName: "timeoutValue"
+                anchors.verticalCenter: parent.verticalCenter
+                text: gridRoot.resolveTimeDisplay()
+                font.pixelSize: Theme.fontMedium
+                font.weight: 270
+            }
+        }
+    }
+}
