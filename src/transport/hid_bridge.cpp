@@ -255,6 +255,11 @@ void HidBridge::taskLoop()
 {
     QString reason = QStringLiteral("closed");
     uint8_t buffer[64];
+    readsSinceWrite = 0;
+    auto countRead = [this] {
+        readsSinceWrite = std::min(readsSinceWrite + 1, kMaxReadsBeforeWrite);
+        return readsSinceWrite == kMaxReadsBeforeWrite;
+    };
     while (connectedFlag.load()) {
         int n = 0;
         {
@@ -263,16 +268,15 @@ void HidBridge::taskLoop()
                 break;
             n = hidRead(device, buffer, sizeof buffer);
         }
+        bool mayWrite = false;
         if (n > 0) {
             logLine(QStringLiteral("taskLoop onPacket: size=%1").arg(n));
             lastWriteMs = 0;
             emit dataReceived(QByteArray(reinterpret_cast<const char*>(buffer), n));
+            mayWrite = countRead();
         } else if (n == 0) {
-            if (writeQueuedData()) {
-                connectedFlag.store(false);
-                reason = QStringLiteral("device_disconnected");
-                break;
-            }
+            readsSinceWrite = 0;
+            mayWrite = true;
         } else {
             const uint32_t code = lastHidError();
             QString text;
@@ -286,6 +290,12 @@ void HidBridge::taskLoop()
                 break;
             }
             logLine(QStringLiteral("taskLoop: read packet err  ") + text);
+            mayWrite = countRead();
+        }
+        if (mayWrite && writeQueuedData()) {
+            connectedFlag.store(false);
+            reason = QStringLiteral("device_disconnected");
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
@@ -323,6 +333,7 @@ bool HidBridge::writeQueuedData()
         packet = std::move(queue.front());
         queue.pop_front();
     }
+    readsSinceWrite = 0;
 
     std::unique_lock lock(deviceMutex);
     if (!device) {

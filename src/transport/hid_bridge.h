@@ -113,6 +113,10 @@ private:
 // failure, and the library's error text.
 bool isDisconnectError(uint32_t lastError, const QString& errorText);
 
+// Turns in a row that may read input before the worker writes the next queued report anyway, so a
+// device that never stops sending cannot hold every request back.
+inline constexpr int kMaxReadsBeforeWrite = 4;
+
 // The process-wide link to the one open power bank: discovery and probe, the worker thread that
 // reads input reports and writes the two paced write queues, and the unplug detection.
 class HidBridge : public QObject
@@ -160,6 +164,9 @@ private:
     mutable std::mutex deviceMutex;
     mutable std::mutex queueMutex;
     int64_t lastWriteMs = 0;
+    // Turns in a row that read a report or an error since a packet was last taken from the
+    // queues (worker thread only).
+    int readsSinceWrite = 0;
     HidRequestQueue requestQueue;
     std::thread worker;
     ProbeBackoffCache probeBackoffCache;

@@ -7,6 +7,7 @@
 #include "transport/hid_bridge.h"
 
 #include <QDateTime>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QUdpSocket>
 
@@ -871,10 +872,44 @@ void HidServiceApi::handleSendConfig(const uint8_t* frame)
 // ---------------------------------------------------------------------------------------------
 // Device clock
 
+namespace {
+
+// Answers to a time query are taken for this long after it was sent.
+constexpr int kTimeQueryTimeoutMs = 5000;
+constexpr int64_t kNtpEraSeconds = int64_t(1) << 32;
+
+uint32_t readBe32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+// NTP seconds carry no era: take the one that puts them nearest the system clock.
+int64_t unixSecondsNearest(uint32_t ntpSeconds, int64_t systemUnixSeconds)
+{
+    const int64_t systemNtp = std::max<int64_t>(systemUnixSeconds + int64_t(kNtpToUnixSeconds), 0);
+    const auto distance = [systemNtp](int64_t t) { return t > systemNtp ? t - systemNtp : systemNtp - t; };
+    int64_t best = systemNtp / kNtpEraSeconds * kNtpEraSeconds + ntpSeconds;
+    for (const int64_t candidate : {best - kNtpEraSeconds, best + kNtpEraSeconds}) {
+        if (distance(candidate) < distance(best))
+            best = candidate;
+    }
+    return best - int64_t(kNtpToUnixSeconds);
+}
+
+} // namespace
+
 void HidServiceApi::syncDeviceTime()
 {
+    // Leap indicator 0, version 3, client; the transmit time stamp is random, so that only an
+    // answer to this very request can echo it.
     QByteArray request(kNtpPacketSize, '\0');
     request[0] = char(0x1B);
+    quint64 stamp = 0;
+    while (stamp == 0)
+        stamp = QRandomGenerator::system()->generate64();
+    for (int i = 0; i < 8; ++i)
+        request[40 + i] = char(stamp >> (56 - 8 * i));
+    m_timeQueryOpen = false;
     for (const TimeServer& server : std::as_const(m_timeServers)) {
         const qint64 sent = udpSocket->writeDatagram(request, server.address, server.port);
         if (sent == -1) {
@@ -883,6 +918,9 @@ void HidServiceApi::syncDeviceTime()
         }
         m_timeRequestAddress = server.address;
         m_timeRequestPort = server.port;
+        m_timeRequestStamp = stamp;
+        m_timeQueryOpen = true;
+        m_timeQueryDeadline.setRemainingTime(kTimeQueryTimeoutMs);
         logger() << server.address.toString() << "syncDeviceTime: requestTime sent " << sent << " bytes" << std::endl;
         return;
     }
@@ -902,8 +940,13 @@ void HidServiceApi::onUdpDataRecv()
         }
         buffer.truncate(read);
         logger() << "onUdpDataRecv: Received from:" << sender.toString() << ":" << senderPort << std::endl;
-        if (m_timeRequestPort == 0 || senderPort != m_timeRequestPort
-            || !sender.isEqual(m_timeRequestAddress, QHostAddress::TolerantConversion)) {
+        if (m_timeQueryOpen && m_timeQueryDeadline.hasExpired())
+            m_timeQueryOpen = false;
+        if (!m_timeQueryOpen) {
+            logger() << "onUdpDataRecv: Ignored reply, no time query waiting" << std::endl;
+            continue;
+        }
+        if (senderPort != m_timeRequestPort || !sender.isEqual(m_timeRequestAddress, QHostAddress::TolerantConversion)) {
             logger() << "onUdpDataRecv: Ignored reply from an address the request did not go to" << std::endl;
             continue;
         }
@@ -912,17 +955,28 @@ void HidServiceApi::onUdpDataRecv()
             continue;
         }
         const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.constData());
-        const uint32_t transmit = (uint32_t(bytes[40]) << 24) | (uint32_t(bytes[41]) << 16)
-                                  | (uint32_t(bytes[42]) << 8) | uint32_t(bytes[43]);
-        // Zero means the server does not know the time. Below 2^31 the count has wrapped: it
-        // belongs to the era that began in 2036.
-        if (transmit == 0)
+        const int leap = bytes[0] >> 6;
+        const int mode = bytes[0] & 0x07;
+        const int stratum = bytes[1];
+        // Only a synchronised server's answer: not a kiss-of-death (stratum 0), not unsynchronised.
+        if (mode != 4 || stratum < 1 || stratum > 15 || leap == 3) {
+            logger() << "onUdpDataRecv: Ignored reply, leap=" << leap << " mode=" << mode << " stratum=" << stratum
+                     << std::endl;
             continue;
-        uint64_t seconds = transmit;
-        if (transmit < 0x80000000U)
-            seconds += 0x100000000ULL;
-        if (seconds > kNtpToUnixSeconds - 1)
-            setDeviceTime(seconds - kNtpToUnixSeconds);
+        }
+        const quint64 origin = (quint64(readBe32(bytes + 24)) << 32) | readBe32(bytes + 28);
+        if (origin != m_timeRequestStamp) {
+            logger() << "onUdpDataRecv: Ignored reply that does not answer the request" << std::endl;
+            continue;
+        }
+        const uint32_t transmit = readBe32(bytes + 40);
+        const int64_t seconds = unixSecondsNearest(transmit, nowMs() / 1000);
+        if ((transmit == 0 && readBe32(bytes + 44) == 0) || seconds < 0) {
+            logger() << "onUdpDataRecv: Ignored reply without a usable time" << std::endl;
+            continue;
+        }
+        m_timeQueryOpen = false;
+        setDeviceTime(uint64_t(seconds));
     }
 }
 

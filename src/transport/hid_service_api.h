@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
@@ -231,8 +232,13 @@ private:
 
     std::function<qint64()> m_clock;
     QList<TimeServer> m_timeServers;
-    QHostAddress m_timeRequestAddress; // where the last time query went; replies from elsewhere are ignored
+    // The open time query: where it went, the transmit time stamp it carried (which the answer
+    // must echo) and until when an answer is taken. Closed by the one accepted answer.
+    QHostAddress m_timeRequestAddress;
     quint16 m_timeRequestPort = 0;
+    quint64 m_timeRequestStamp = 0;
+    bool m_timeQueryOpen = false;
+    QDeadlineTimer m_timeQueryDeadline;
     uint32_t m_activeReplays = 0; // requests whose cache replays are being emitted
 
     std::shared_mutex staticInfoCacheMutex;

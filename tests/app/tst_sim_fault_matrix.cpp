@@ -1,8 +1,9 @@
 // The whole program (Main.qml with its real singletons, in this process) against the simulated power
 // bank when things go wrong, one scenario each, with what must hold afterwards: damaged reports,
 // answers too short for their command, a power bank lost during the probe, an event-log load or a
-// burst of writes, one that stays plugged in but falls silent, and a log export that cannot be
-// written. A second instance and a stale lock concern the real binary: tst_start_up.sh.
+// burst of writes, one that stays plugged in but falls silent, one that floods the link with
+// unasked reports, and a log export that cannot be written. A second instance and a stale lock
+// concern the real binary: tst_start_up.sh.
 #include "qml/main_window_fixture.h"
 #include "sim/simulated_power_bank.h"
 #include "transport/hid_service_api_test_support.h"
@@ -16,6 +17,7 @@
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -419,6 +421,43 @@ private slots:
         QVERIFY(program.connected());
         QCOMPARE(program.pageType(), QStringLiteral("PowerPage"));
         QVERIFY(QSignalSpy(service, &HidServiceApi::portInfo).wait(5000));
+        QCOMPARE(link.changes, QList<bool>());
+    }
+
+    // A power bank that sends 500 unasked reports a second (valid current-event answers) while a
+    // port's current changes: the requests still go out between the reports, so the power page
+    // shows the new input power within a few seconds, and the link stays up.
+    void floodOfUnaskedReports()
+    {
+        SimulatedPowerBank bank(model(), identity());
+        const Program program = start();
+        QVERIFY(program.window);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_COMPARE_WITH_TIMEOUT(program.pageValue("inputW").toDouble(), 60.0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(program.service()->abnormalLogCacheMeta().value("complete").toBool(), 30000);
+        LinkWatch link;
+        QSignalSpy currentEvents(program.service(), &HidServiceApi::currentEvent);
+
+        const QByteArray unasked = [] {
+            const uint8_t record[16] = {120, 0, 0x00, 0x7A, 0xE7, 0x68, 0, 0, 0, 0, 0x00, 0, 3, 0, 0, 0};
+            auto f = tessaravolt::protocol::encodeAnswerFrame(0x20, 0x04, 9, record, sizeof record);
+            return QByteArray(reinterpret_cast<const char*>(f->data), int(f->size));
+        }();
+        bank.setFlood(500, unasked);
+        QTRY_VERIFY_WITH_TIMEOUT(currentEvents.count() >= 20, 5000);
+        bank.update([](SimulatedPowerBank::Model& m) { m.ports[1].currentMa = 1500; });
+        const qsizetype floodedBefore = currentEvents.count();
+        QElapsedTimer shown;
+        shown.start();
+        QTRY_COMPARE_WITH_TIMEOUT(program.pageValue("inputW").toDouble(), 30.0, 5000);
+        qInfo("shown after %lld ms, %lld unasked reports meanwhile", shown.elapsed(),
+              currentEvents.count() - floodedBefore);
+        // The flood went on meanwhile: the program read a report nearly every turn.
+        QVERIFY(currentEvents.count() - floodedBefore >= shown.elapsed() / 60);
+        bank.setFlood(0);
+
+        QVERIFY(program.connected());
+        QCOMPARE(program.pageType(), QStringLiteral("PowerPage"));
         QCOMPARE(link.changes, QList<bool>());
     }
 

@@ -4,6 +4,7 @@
 // the shell and its pages (with or without a simulated power bank).
 
 #include "app/start_up.h"
+#include "transport/hid_service_api.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -42,6 +43,8 @@ inline LoadedMain loadMainWindow(std::optional<QSize> size = std::nullopt)
     if (size)
         app::setInitialWindowSize(*main.engine, *size);
     main.engine->load(app::mainWindowUrl());
+    // A connected power bank makes the program ask for the time: never of a server off this machine.
+    transport::HidServiceApi::instance()->setTimeServers({{QHostAddress::LocalHost, 9}});
     if (!main.engine->rootObjects().isEmpty())
         main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
     return main;

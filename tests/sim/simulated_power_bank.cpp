@@ -286,6 +286,9 @@ struct SimulatedPowerBank::Impl
     std::deque<Outgoing> outgoing;
     uint8_t answerSequence = 0;
     std::mt19937 random{20240611u};
+    int floodPerSecond = 0; // setFlood()
+    QByteArray floodReport;
+    Clock::time_point nextFloodAt{};
 
     UMockdevTestbed* testbed = nullptr;
     QString rootDir;
@@ -807,6 +810,18 @@ struct SimulatedPowerBank::Impl
                     continue;
                 }
             }
+            if (plugged && floodPerSecond > 0 && !clients.empty()) {
+                const auto now = Clock::now();
+                if ((outgoing.empty() || outgoing.front().due > now) && now >= nextFloodAt) {
+                    nextFloodAt = now + std::chrono::microseconds(1'000'000 / floodPerSecond);
+                    QByteArray report = floodReport.isEmpty() ? buildReport(0, 0, QByteArray(), Action::Garbage)
+                                                              : floodReport;
+                    outgoing.push_front(Outgoing{report, now, 0, 0, true});
+                } else if (outgoing.empty() || outgoing.front().due > now) {
+                    wake.wait_until(lock, nextFloodAt);
+                    continue;
+                }
+            }
             if (!plugged || outgoing.empty()) {
                 wake.wait_for(lock, std::chrono::milliseconds(20));
                 continue;
@@ -1172,6 +1187,19 @@ void SimulatedPowerBank::sendAnswer(uint8_t command, uint8_t subCommand, const Q
         QByteArray report = d->buildReport(command, subCommand, payload, Action::Latency);
         if (!report.isEmpty())
             d->outgoing.push_back(Impl::Outgoing{report, Clock::now(), command, subCommand, true});
+    }
+    d->wake.notify_all();
+}
+
+void SimulatedPowerBank::setFlood(int reportsPerSecond, const QByteArray& report)
+{
+    {
+        std::lock_guard lock(d->mutex);
+        d->floodPerSecond = std::clamp(reportsPerSecond, 0, 1'000'000);
+        d->floodReport = report.isEmpty() ? QByteArray() : report.left(int(protocol::kInputReportLength));
+        if (!d->floodReport.isEmpty())
+            d->floodReport.append(QByteArray(int(protocol::kInputReportLength) - d->floodReport.size(), '\0'));
+        d->nextFloodAt = Clock::now();
     }
     d->wake.notify_all();
 }

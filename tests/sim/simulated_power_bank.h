@@ -319,6 +319,11 @@ public:
     void injectReport(const QByteArray& report); // as given, padded/cut to 64 bytes
     void injectGarbage(int count = 1);
     void sendAnswer(uint8_t command, uint8_t subCommand, const QByteArray& payload);
+    // Unasked reports at up to reportsPerSecond (0 stops) for as long as it is set: `report`
+    // (padded/cut to 64 bytes), or fresh garbage each time when empty. They fill the line between
+    // the device's answers, which still go out as soon as they are due, so the program finds a
+    // report waiting at every read. Recorded as injected answers.
+    void setFlood(int reportsPerSecond, const QByteArray& report = QByteArray());
 
     // What happened.
     QList<Request> requests() const;

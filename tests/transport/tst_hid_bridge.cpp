@@ -1,5 +1,5 @@
 // The link's worker against the simulated power bank: paced writes, the two queues, answers,
-// failed reads and writes, the loss of the device, closing, and shutting the process down with a
+// a device that floods the link, failed reads and writes, the loss of the device, closing, and shutting the process down with a
 // device open.
 #include "tst_hid_bridge_support.h"
 
@@ -186,6 +186,51 @@ private slots:
         for (const QByteArray& report : seen.data)
             QCOMPARE(report.size(), 64);
         QCOMPARE(mark.count(QStringLiteral("taskLoop onPacket: size=64")), 3);
+    }
+
+    // A device that never stops sending: every turn finds a report waiting. The reads of a row
+    // are bounded, so the queues still drain, in their order. The clock stands still, so each
+    // write also needs a report read since the previous one: never two writes in one turn.
+    void floodStillLetsWritesThrough()
+    {
+        FakeWallClock clock;
+        SimulatedPowerBank bank(linkIdentity());
+        QVERIFY(bridge->openSupportedPowerBank());
+        bank.setSilent(true);
+        LinkSignals seen(bridge);
+        bank.setFlood(500);
+        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, 3000));
+        bank.clearRecords();
+        LinkLogMark mark;
+
+        for (uint8_t sub = 1; sub <= 5; ++sub)
+            queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
+        queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
+        queue(bridge, 0x11, 0x02, HidRequestPriority::Background);
+        QVERIFY(waitForWrites(bank, 7, 5000));
+        bank.setFlood(0);
+        QCOMPARE(subCommandsOf(bank.requests()),
+                 (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
+        QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
+
+        // Reports read before each write, from the worker's own log lines (it writes both).
+        QList<int> readsBefore;
+        int reads = 0;
+        for (const QString& line : mark.lines()) {
+            if (line.startsWith(QLatin1String("taskLoop onPacket: size=64"))) {
+                ++reads;
+            } else if (line.startsWith(QLatin1String("writeToDevice, len="))) {
+                readsBefore << reads;
+                reads = 0;
+            }
+        }
+        QCOMPARE(readsBefore.size(), 7);
+        for (int i = 1; i < readsBefore.size(); ++i) {
+            QVERIFY2(readsBefore[i] >= 1 && readsBefore[i] <= kMaxReadsBeforeWrite,
+                     qPrintable(QStringLiteral("%1 reads before write %2").arg(readsBefore[i]).arg(i)));
+        }
+        QVERIFY(bridge->connected());
+        QCOMPARE(seen.errors, QStringList{});
     }
 
     void writeFailures_data()
