@@ -4,6 +4,7 @@
 #include "common/logger_manager.h"
 #include "common/singleton_slot.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFont>
@@ -334,16 +335,19 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
     if (!localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         localPath += QStringLiteral(".pdf");
 
-    // The report is written beside its final name and takes that name only once the disk holds
-    // all of it: a full disk or a failed write never leaves a truncated report, nor costs an
-    // earlier file of that name. No folder is created.
+    // The report is drawn in memory, then written beside its final name, which it takes only once
+    // the disk holds all of it: a full disk or a failed write never leaves a truncated report, nor
+    // costs an earlier file of that name. The file is opened first so that a path that cannot be
+    // written (a missing folder: no folder is created) fails before any drawing.
     QSaveFile file(localPath);
     if (!file.open(QIODevice::WriteOnly))
         return false;
 
+    QBuffer document;
+    document.open(QIODevice::WriteOnly);
     bool drawn = false;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&document);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(300);
         writer.setTitle(kReportTitle);
@@ -362,13 +366,21 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
         logFailure(QStringLiteral("painter.end() failed"));
         return false;
     }
-    if (!file.commit()) {
+    const QByteArray& bytes = document.data();
+    // A short write is no error to the file device (a nearly full disk takes part of a block), so
+    // the count is checked here and the size once more after the rename.
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
         logFailure(QStringLiteral("the file could not be written whole: ") + file.errorString());
         return false;
     }
     const QFileInfo written(localPath);
     if (!written.exists() || written.size() == 0) {
         logFailure(QStringLiteral("file empty or size zero"));
+        QFile::remove(localPath);
+        return false;
+    }
+    if (written.size() != bytes.size()) {
+        logFailure(QStringLiteral("the file could not be written whole"));
         QFile::remove(localPath);
         return false;
     }
