@@ -14,22 +14,28 @@
 #include <QImage>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <thread>
 
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <sys/resource.h>
+
+Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::common::LoggerManager;
@@ -305,7 +311,10 @@ private slots:
             if (p > 0) {
                 const QString first = joined(pageLines.first());
                 if (first == QLatin1String("Abnormal Logs")) {
+                    // Title 312 to 381, header 416 to 457.
+                    QVERIFY(std::abs(pageLines.first().first().box.center().y() - g.yPt(346.5)) < 3.0);
                     QCOMPARE(joined(pageLines.value(1)), QStringLiteral("Date Time Event Value"));
+                    QVERIFY(std::abs(pageLines.value(1).first().box.center().y() - g.yPt(436.5)) < 3.0);
                 } else {
                     QCOMPARE(first, QStringLiteral("Date Time Event Value"));
                     // Centred in its row, 230 to 271 dots from the top of the paintable area.
@@ -611,6 +620,36 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("Only an event")), 2);
         QCOMPARE(text.count(QStringLiteral("17")), 2);
         QVERIFY(!text.contains(QStringLiteral("42")));
+    }
+
+    // The diagnostics page calls the writer from QML with the readers' lists as JS arrays.
+    void calledFromQml()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("from qml"));
+        QQmlEngine engine;
+        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        QQmlComponent component(&engine);
+        component.setData("import QtQuick\nimport Tessaravolt\nQtObject {\n"
+                          "    property string path\n"
+                          "    function run() {\n"
+                          "        return PdfExporter.exportDiagnosticReport(path, 'TV-20K', 'SN1', 'H1', 'F1',\n"
+                          "            [{date: '2026/01/01', time: '08:00 CST', event: '高温放电保护已激活', value: '-25.5 °C',\n"
+                          "              ts: 1767225600, status: 1}],\n"
+                          "            [{date: '2026/01/02', time: '09:00 CST', event: 'OVP Protection Activated', value: '12 V'}, 7])\n"
+                          "    }\n"
+                          "}\n",
+                          QUrl(QStringLiteral("qrc:/pdf_exporter_report_test/Caller.qml")));
+        std::unique_ptr<QObject> caller(component.create());
+        QVERIFY2(caller, qPrintable(component.errorString()));
+        caller->setProperty("path", QUrl::fromLocalFile(path).toString());
+        QVariant answer;
+        QVERIFY(QMetaObject::invokeMethod(caller.get(), "run", Q_RETURN_ARG(QVariant, answer)));
+        QCOMPARE(answer, QVariant(true));
+        const QString text = layoutText(path + QStringLiteral(".pdf"));
+        QVERIFY(text.contains(QStringLiteral("高温放电保护已激活")));
+        QVERIFY(text.contains(QStringLiteral("OVP Protection Activated")));
+        QCOMPARE(pageCount(path + QStringLiteral(".pdf")), 1);
     }
 
     void paths_data()
