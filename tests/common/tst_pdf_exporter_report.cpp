@@ -1,5 +1,6 @@
 // The diagnostic report as a reader of the file sees it: pages, text and positions through poppler's
 // pdfinfo, pdftotext and pdftoppm.
+#include "common/pdf_reading.h"
 #include "transport/tst_event_log_access.h"
 
 #include "common/i18n.h"
@@ -37,6 +38,7 @@
 
 Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
+using namespace tessaravolt::test;
 using tessaravolt::common::I18n;
 using tessaravolt::common::LoggerManager;
 using tessaravolt::common::PdfExporter;
@@ -45,117 +47,6 @@ using tessaravolt::transport::EventLogTestAccess;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
-
-struct Word
-{
-    QString text;
-    QRectF box; // points, from the page's top-left corner
-};
-using Page = QList<Word>;
-
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-int pageCount(const QString& path)
-{
-    static const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)$"), QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch match = pages.match(run(QStringLiteral("pdfinfo"), {path}));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-QString layoutText(const QString& path)
-{
-    return run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-}
-
-QList<Page> words(const QString& path)
-{
-    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    static const QRegularExpression tag(QStringLiteral(
-        "<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
-    QList<Page> pages;
-    for (const QRegularExpressionMatch& m : tag.globalMatch(html)) {
-        if (m.captured(0).startsWith(QStringLiteral("<page"))) {
-            pages.append(Page());
-            continue;
-        }
-        QString text = m.captured(5);
-        text.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-        text.replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-        const QPointF topLeft(m.captured(1).toDouble(), m.captured(2).toDouble());
-        const QPointF bottomRight(m.captured(3).toDouble(), m.captured(4).toDouble());
-        if (!pages.isEmpty())
-            pages.last().append(Word{text, QRectF(topLeft, bottomRight)});
-    }
-    return pages;
-}
-
-// The words of one page grouped into lines, top to bottom, each line left to right.
-QList<Page> lines(const Page& page)
-{
-    QList<Page> out;
-    for (const Word& word : page) {
-        auto line = std::find_if(out.begin(), out.end(), [&](const Page& l) {
-            return std::abs(l.first().box.center().y() - word.box.center().y()) < 2.0;
-        });
-        if (line == out.end())
-            out.append(Page{word});
-        else
-            line->append(word);
-    }
-    for (Page& line : out)
-        std::sort(line.begin(), line.end(), [](const Word& a, const Word& b) { return a.box.left() < b.box.left(); });
-    std::sort(out.begin(), out.end(), [](const Page& a, const Page& b) { return a.first().box.top() < b.first().box.top(); });
-    return out;
-}
-
-QString joined(const Page& line)
-{
-    QStringList texts;
-    for (const Word& word : line)
-        texts << word.text;
-    return texts.join(QLatin1Char(' '));
-}
-
-// The writer's own geometry: its paintable area in dots and where it starts on the page.
-struct Geometry
-{
-    int width = 0;
-    int height = 0;
-    QMarginsF marginsPt;
-
-    static const Geometry& a4()
-    {
-        static const Geometry geometry = [] {
-            QBuffer buffer;
-            buffer.open(QIODevice::WriteOnly);
-            QPdfWriter writer(&buffer);
-            writer.setPageSize(QPageSize(QPageSize::A4));
-            writer.setResolution(300);
-            return Geometry{writer.width(), writer.height(), writer.pageLayout().margins(QPageLayout::Point)};
-        }();
-        return geometry;
-    }
-    qreal xPt(qreal dots) const { return marginsPt.left() + dots * 72.0 / 300.0; }
-    qreal yPt(qreal dots) const { return marginsPt.top() + dots * 72.0 / 300.0; }
-    int rightEdge() const { return width - 180; }
-    // Text rectangle of table column i (0 date, 1 time, 2 event, 3 value), in dots.
-    std::pair<int, int> column(int i) const
-    {
-        const int w = rightEdge() - 180;
-        const int widths[] = {w / 5, w / 5, (2 * w) / 5, w / 5};
-        int x = 180;
-        for (int c = 0; c < i; ++c)
-            x += widths[c];
-        return {x + 10, x + widths[i] - 10};
-    }
-};
 
 QVariantMap row(const QString& date, const QString& time, const QString& event, const QString& value)
 {
@@ -434,34 +325,14 @@ private slots:
                                                                 abnormal));
         const QString text = layoutText(path);
         QVERIFY(text.startsWith(QStringLiteral("Diagnostic Report")));
-        // Each line's words by the cell they stand in: the identity block splits at x 600, the
-        // tables at their columns.
-        const Geometry& g = Geometry::a4();
-        QStringList found;
-        for (const Page& line : lines(words(path).first())) {
-            QList<qreal> starts{g.xPt(600)};
-            if (line.size() > 2 && line.first().text.count(QLatin1Char('/')) == 2) {
-                starts = {};
-                for (int c = 1; c < 4; ++c)
-                    starts << g.xPt(g.column(c).first);
-            }
-            QStringList cells(starts.size() + 1);
-            for (const Word& word : line) {
-                const auto cell = std::count_if(starts.begin(), starts.end(), [&](qreal x) { return word.box.left() >= x - 1; });
-                cells[cell] += (cells[cell].isEmpty() ? QString() : QStringLiteral(" ")) + word.text;
-            }
-            found << cells.join(QStringLiteral(" | "));
-        }
+        const QStringList found = cellLines(path);
         QVERIFY(found.contains(QStringLiteral("Model no.: | TV-20K Pro")));
         QVERIFY(found.contains(QStringLiteral("Serial no.: | SN 42/7")));
         QVERIFY(found.contains(QStringLiteral("Hardware Version: | HW 1.0")));
         QVERIFY(found.contains(QStringLiteral("Firmware Version: | FW 2.3.4")));
 
         for (const QVariant& record : activity + abnormal) {
-            const QVariantMap map = record.toMap();
-            const QString line = QStringList{map.value("date").toString(), map.value("time").toString(),
-                                             map.value("event").toString(), map.value("value").toString()}
-                                     .join(QStringLiteral(" | "));
+            const QString line = recordLine(record.toMap());
             QVERIFY2(found.contains(line), qPrintable(line + QStringLiteral("\n") + text));
         }
         if (chinese) {
