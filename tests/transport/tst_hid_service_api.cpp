@@ -171,6 +171,9 @@ private slots:
             << QStringList{"handleStaticInfo: battery info cell_count(0), capacity(25600), voltage(14800), power(140), "
                            "cycle_rated(1000), full_voltage(16800)",
                            "handleStaticInfo: cached: len=21"};
+        // The log keeps a device text as it came, its control characters written escaped.
+        QTest::newRow("device text") << plainFrame(0x10, 0x01, "Ta\x1B[2J\xE2\x80\xAEv")
+                                     << QStringList{QString::fromUtf8("handleStaticInfo: brand Ta\\x1B[2J\u202Ev")};
         QTest::newRow("illegal soc") << plainFrame(0x20, 0x01, bytes({101}))
                                      << QStringList{"handleCellRealtimeStatus: illegal soc 101"};
         QTest::newRow("first part") << plainFrame(0x10, 0x11, "ab")
