@@ -3,6 +3,7 @@
 #include "app/deferred_file_icon.h"
 #include "app/mac_app_relocator_stub.h"
 #include "app/mac_window_chrome_stub.h"
+#include "app/shutdown_signals.h"
 #include "app/window_corner_preference.h"
 #include "app/window_size_policy.h"
 
@@ -81,6 +82,8 @@ int runApplication(int argc, char** argv, const QUrl& root)
     auto app = std::make_unique<QGuiApplication>(argc, argv);
     if (!relocateMacAppIfNeeded())
         return 0;
+    // From here on a termination signal ends the event loop; before it runs, the quit waits for it.
+    auto shutdownSignals = std::make_unique<ShutdownSignals>();
 
     const QString lockPath = lockFilePath();
     if (lockPath.isEmpty()) {
@@ -136,6 +139,7 @@ int runApplication(int argc, char** argv, const QUrl& root)
     const int exitCode = QGuiApplication::exec();
     engine.reset();
     lock.reset();
+    shutdownSignals.reset();
     app.reset();
     return exitCode;
 }
