@@ -118,8 +118,15 @@ InstanceLockResult acquireInstanceLock(QLockFile& lock, const QString& path)
         // Taking over: one start at a time, and the lock is made before the guard is let go, so a
         // second start that removed the same stale file cannot remove the new lock as well.
         QLockFile guard(path + QStringLiteral(".rmlock"));
-        if (!guard.tryLock(200))
-            continue;
+        if (!guard.tryLock(200)) {
+            if (guard.error() == QLockFile::LockFailedError)
+                continue;
+            const QString reason = guard.error() == QLockFile::PermissionError
+                                       ? QStringLiteral("permission denied")
+                                       : QStringLiteral("its folder cannot be written");
+            return {InstanceLockResult::Failed,
+                    QStringLiteral("cannot take over the lock file %1: %2").arg(shown, reason)};
+        }
         const Found again = inspect(path);
         if (again == Found::Folder)
             continue;
