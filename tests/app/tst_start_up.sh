@@ -6,7 +6,7 @@ set -u
 app=$1
 broken=$2
 sim=${3:-}
-base=$(mktemp -d) && chmod 755 "$base"  # a second user reaches its shared folder below
+base=$(mktemp -d)
 export TMPDIR=$base/tmp XDG_RUNTIME_DIR=$base/run
 mkdir "$TMPDIR" && mkdir -m 700 "$XDG_RUNTIME_DIR"  # 0700, as Qt requires of a runtime folder
 lock=$XDG_RUNTIME_DIR/Tessaravolt.lock
@@ -15,6 +15,7 @@ cleanup() {
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
   chmod -R u+rwX "$base" 2>/dev/null
   rm -rf "$base"
+  [ -n "${shared:-}" ] && rm -rf "$shared"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -194,7 +195,8 @@ if [ -n "${TESSARAVOLT_START_UP_AS_OTHER:-}" ]; then
   :
 elif [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   other_uid=65534
-  shared=$base/shared && mkdir -m 1777 "$shared"
+  # Short: the simulator's sockets live below it in the run as the other user.
+  shared=$(mktemp -d /tmp/tst_start_up.XXXXXX) && chmod 1777 "$shared"
   as_other=(setpriv --reuid=$other_uid --regid=$other_uid --clear-groups env -u XDG_RUNTIME_DIR TMPDIR="$shared")
   if "${as_other[@]}" test -x "$app" 2>/dev/null; then
     env -u XDG_RUNTIME_DIR TMPDIR="$shared" "$app" 2>/dev/null & mine=$!; pids+=($mine)
@@ -235,7 +237,6 @@ elif [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
   else
     echo "SKIP: two users: uid $other_uid cannot run $app"
   fi
-  rm -rf "$shared"
 else
   echo "SKIP: two users: needs root and setpriv to run as a second user"
 fi
