@@ -186,6 +186,11 @@ ApplicationWindow {
             anchors.right: parent.right
             anchors.rightMargin: root.appConnected ? 100 : 72
             y: 65.1 - Theme.nativeTitleBarHeight
+            // A long device title is elided within the band between the title image and the
+            // window controls, instead of running across the window.
+            width: Math.min(implicitWidth, parent.width - anchors.rightMargin - (homeTitle.x + homeTitle.width + 40))
+            elide: Text.ElideRight
+            maximumLineCount: 1
             text: root.realTitle
             color: Theme.white
             font.pixelSize: Theme.fontMedium

@@ -1,8 +1,10 @@
 #include "app/start_up.h"
 
 #include "app/deferred_file_icon.h"
+#include "app/instance_lock.h"
 #include "app/mac_app_relocator_stub.h"
 #include "app/mac_window_chrome_stub.h"
+#include "app/shutdown_signals.h"
 #include "app/window_corner_preference.h"
 #include "app/window_size_policy.h"
 
@@ -21,6 +23,10 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
 namespace tessaravolt::app {
 
 namespace {
@@ -32,27 +38,26 @@ void applyCornerPreference(const QPointer<QWindow>& window)
     configureMacWindowChrome(window);
 }
 
-const char* lockErrorText(QLockFile::LockError error)
-{
-    switch (error) {
-    case QLockFile::PermissionError:
-        return "permission denied";
-    case QLockFile::UnknownError:
-        return "unknown error";
-    default:
-        return "lock not obtained";
-    }
-}
-
 } // namespace
 
 QString lockFilePath()
 {
+#ifdef Q_OS_LINUX
+    // One lock per user: in the user's own runtime folder, or else in the shared temporary folder
+    // under a name that holds the user's id, so that another user neither shares nor blocks it.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime))
+        return QDir(runtime).filePath(QString::fromLatin1(kLockFileName));
+#endif
     // Empty when the temporary folder does not exist; a relative name would lock the working folder.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
     if (folder.isEmpty())
         return {};
+#ifdef Q_OS_LINUX
+    return QDir(folder).filePath(QStringLiteral("Tessaravolt-%1.lock").arg(::getuid()));
+#else
     return QDir(folder).filePath(QString::fromLatin1(kLockFileName));
+#endif
 }
 
 QUrl mainWindowUrl()
@@ -81,6 +86,8 @@ int runApplication(int argc, char** argv, const QUrl& root)
     auto app = std::make_unique<QGuiApplication>(argc, argv);
     if (!relocateMacAppIfNeeded())
         return 0;
+    // From here on a termination signal ends the event loop; before it runs, the quit waits for it.
+    auto shutdownSignals = std::make_unique<ShutdownSignals>();
 
     const QString lockPath = lockFilePath();
     if (lockPath.isEmpty()) {
@@ -88,14 +95,11 @@ int runApplication(int argc, char** argv, const QUrl& root)
         return 1;
     }
     auto lock = std::make_unique<QLockFile>(lockPath);
-    lock->setStaleLockTime(0);
-    if (!lock->tryLock(100)) {
-        // Only a lock held by a live instance means "already running"; anything else is a failure.
-        const QLockFile::LockError error = lock->error();
-        if (error == QLockFile::LockFailedError)
-            return 0;
-        std::fprintf(stderr, "Tessaravolt: cannot create the lock file %s: %s\n",
-                     qPrintable(QDir::toNativeSeparators(lockPath)), lockErrorText(error));
+    const InstanceLockResult locked = acquireInstanceLock(*lock, lockPath);
+    if (locked.outcome == InstanceLockResult::HeldByLiveInstance)
+        return 0;
+    if (locked.outcome == InstanceLockResult::Failed) {
+        std::fprintf(stderr, "Tessaravolt: %s\n", qPrintable(locked.message));
         return 1;
     }
 
@@ -137,6 +141,7 @@ int runApplication(int argc, char** argv, const QUrl& root)
     const int exitCode = QGuiApplication::exec();
     engine.reset();
     lock.reset();
+    shutdownSignals.reset();
     app.reset();
     return exitCode;
 }

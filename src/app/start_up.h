@@ -13,7 +13,8 @@ inline constexpr char kOrganisationName[] = "Tavrin";
 inline constexpr char kApplicationVersion[] = "1.0.8";
 inline constexpr char kLockFileName[] = "Tessaravolt.lock";
 
-// The lock file in the user's temporary folder, joined with the platform's separator.
+// The single-instance lock file of this user: on Linux in $XDG_RUNTIME_DIR when it is set, else in
+// the temporary folder with the user's id in its name; elsewhere in the user's temporary folder.
 QString lockFilePath();
 
 // The root window of the module, Main.

@@ -51,8 +51,11 @@ I18n::I18n()
     const QString stored = settings.value(kSettingsKey).toString();
     settings.endGroup();
 
-    if (!stored.isEmpty())
-        m_language.setValueBypassingBindings(QLocale(stored));
+    // A stored language the program has no catalogue for (a hand-edited or foreign settings file)
+    // would show raw text ids everywhere: it counts as no choice, and stays stored until a toggle.
+    const QLocale storedLocale(stored);
+    if (!stored.isEmpty() && (storedLocale == LAN_ZH_CN || storedLocale == LAN_EN_US))
+        m_language.setValueBypassingBindings(storedLocale);
     else
         m_language.setValueBypassingBindings(isChineseChina(QLocale::system()) ? LAN_ZH_CN : LAN_EN_US);
 }

@@ -7,6 +7,40 @@
 
 namespace tessaravolt::common {
 
+namespace {
+
+constexpr bool isControl(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// Device texts and error texts reach the log as they came: an exported log shown in a terminal
+// must not carry its escape sequences, so control characters are written as \xHH.
+void escapeControlCharacters(QString& message)
+{
+    qsizetype i = 0;
+    while (i < message.size() && !isControl(message.at(i).unicode()))
+        ++i;
+    if (i == message.size())
+        return;
+    QString escaped;
+    escaped.reserve(message.size() + 8);
+    escaped.append(QStringView(message).first(i));
+    for (; i < message.size(); ++i) {
+        const char16_t c = message.at(i).unicode();
+        if (!isControl(c)) {
+            escaped.append(QChar(c));
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        const char code[] = {'\\', 'x', kHex[(c >> 4) & 0xF], kHex[c & 0xF], '\0'};
+        escaped.append(QLatin1String(code));
+    }
+    message = std::move(escaped);
+}
+
+} // namespace
+
 LoggerManager& LoggerManager::instance()
 {
     static LoggerManager logger;
@@ -148,6 +182,7 @@ void LoggerManager::appendLogLocked(QString message)
 {
     message.replace(QLatin1Char('\r'), QLatin1Char(' '));
     message.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    escapeControlCharacters(message);
     LogEntry entry{QDateTime::currentDateTime(), std::move(message), 0};
     entry.size = calculateEntrySize(entry);
     m_totalBytes += entry.size;

@@ -1,5 +1,6 @@
 #include "transport/hid_service_api.h"
 
+#include "common/device_text.h"
 #include "common/i18n.h"
 #include "common/logger_manager.h"
 #include "common/singleton_slot.h"
@@ -448,51 +449,53 @@ void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
     const int16_t payloadLen = int16_t(payloadLength(frame));
 
     if (STATIC_INFO_STR.contains(sub)) {
+        // The log keeps the text as it came; the window and the report get it cleaned.
         const QString text = extractPureStr(frame, 0);
+        const QString shown = common::cleanDeviceText(text);
         switch (sub) {
         case 0x01:
             logger() << "handleStaticInfo: brand " << text << std::endl;
-            emit brand(text);
+            emit brand(shown);
             break;
         case 0x02:
             logger() << "handleStaticInfo: factory " << text << std::endl;
-            emit factory(text);
+            emit factory(shown);
             break;
         case 0x03:
             logger() << "handleStaticInfo: mannufacturer " << text << std::endl;
-            emit batteryManufacturer(text);
+            emit batteryManufacturer(shown);
             break;
         case 0x04:
             logger() << "handleStaticInfo: product sn " << text << std::endl;
-            emit productSn(text);
+            emit productSn(shown);
             break;
         case 0x05:
             logger() << "handleStaticInfo: battery type " << text << std::endl;
-            emit batteryType(text);
+            emit batteryType(shown);
             break;
         case 0x08:
             logger() << "handleStaticInfo: production date " << text << std::endl;
-            emit productionDate(text);
+            emit productionDate(shown);
             break;
         case 0x09:
             logger() << "handleStaticInfo: model " << text << std::endl;
-            emit model(text);
+            emit model(shown);
             break;
         case 0x0B:
             logger() << "handleStaticInfo: product name " << text << std::endl;
-            emit productName(text);
+            emit productName(shown);
             break;
         case 0x0C:
             logger() << "handleStaticInfo: hardware version " << text << std::endl;
-            emit hardwareVersion(text);
+            emit hardwareVersion(shown);
             break;
         case 0x0D:
             logger() << "handleStaticInfo: software version " << text << std::endl;
-            emit softwareVersion(text);
+            emit softwareVersion(shown);
             break;
         case 0x10:
             logger() << "handleStaticInfo: battery model " << text << std::endl;
-            emit batteryModel(text);
+            emit batteryModel(shown);
             break;
         }
     } else if (sub == common::STATIC_INFO_BATTERY_INFO) {
@@ -556,12 +559,13 @@ void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
         if (!first.isEmpty()) {
             const QString text = twoPartText(frame, first);
             logger() << textPrefix << text << std::endl;
+            const QString shown = common::cleanDeviceText(text);
             if (sub == 0x2F)
-                emit originManufacturer(text);
+                emit originManufacturer(shown);
             else if (sub == common::STATIC_INFO_APP_TITLE2)
-                emit appTitle(text);
+                emit appTitle(shown);
             else
-                emit batteryManufacturerCn(text);
+                emit batteryManufacturerCn(shown);
         }
     } else {
         logger() << "handleStaticInfo: Not matched resolved for subcmd " << int(sub) << std::endl;
@@ -600,7 +604,7 @@ void HidServiceApi::handleCellItemStep(uint16_t cellCount)
         const int16_t index = int16_t(it.key());
         logger() << "requestCellItemInfo(Cache): index=" << index << ", sn=" << it->sn << ", activateTs"
                  << it->activateTs << std::endl;
-        emit cellItemInfo(index, it->sn, it->activateTs);
+        emit cellItemInfo(index, common::cleanDeviceText(it->sn), common::cleanDeviceText(it->activateTs));
     }
 }
 
@@ -615,7 +619,7 @@ void HidServiceApi::emitCellItemIfComplete(uint8_t index)
         return;
     logger() << "handleCellItemInfo: index=" << int16_t(index) << ", sn=" << item.sn << ", activateTs"
              << item.activateTs << std::endl;
-    emit cellItemInfo(int16_t(index), item.sn, item.activateTs);
+    emit cellItemInfo(int16_t(index), common::cleanDeviceText(item.sn), common::cleanDeviceText(item.activateTs));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,21 +1,54 @@
 #!/usr/bin/env bash
-# Start-up as the shell sees it: a second instance, a stale lock, a root type that fails to load.
+# Start-up and shutdown as the shell sees them: the per-user lock, a second instance, what may be
+# found in the lock's place, termination signals (also while a power bank is connected), a lock
+# that cannot be made, a root type that fails to load, and two users on one machine.
 set -u
 app=$1
 broken=$2
-export TMPDIR=$(mktemp -d)
-export XDG_RUNTIME_DIR=$(mktemp -d)  # mktemp makes it 0700, as Qt requires
-trap 'kill $first 2>/dev/null; rm -rf "$TMPDIR" "$XDG_RUNTIME_DIR"' EXIT
+sim=${3:-}
+base=$(mktemp -d)
+export TMPDIR=$base/tmp XDG_RUNTIME_DIR=$base/run
+mkdir "$TMPDIR" && mkdir -m 700 "$XDG_RUNTIME_DIR"  # 0700, as Qt requires of a runtime folder
+lock=$XDG_RUNTIME_DIR/Tessaravolt.lock
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+  chmod -R u+rwX "$base" 2>/dev/null
+  rm -rf "$base"
+  [ -n "${shared:-}" ] && rm -rf "$shared"
+}
+trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+host=$(cat /proc/sys/kernel/hostname)
 
-"$app" 2>"$TMPDIR/first.err" & first=$!
-for _ in $(seq 300); do [ -e "$TMPDIR/Tessaravolt.lock" ] && break; sleep 0.1; done
-[ -e "$TMPDIR/Tessaravolt.lock" ] || fail "the first instance made no lock file in the temp folder"
+# Waits until the lock file at $1 names the process $2 (the lock is taken); fails when it ends first.
+wait_lock() {
+  for _ in $(seq 300); do
+    [ -f "$1" ] && [ "$(head -n 1 "$1" 2>/dev/null)" = "$2" ] && return 0
+    kill -0 "$2" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Sends signal $2 to the child $1 and sets rc to its exit status; a process that does not end in
+# 30 s is killed (status 137).
+stop() {
+  kill -"$2" "$1"
+  (sleep 30; kill -9 "$1" 2>/dev/null) >/dev/null 2>&1 & local watchdog=$!
+  wait "$1"; rc=$?
+  kill "$watchdog" 2>/dev/null; wait "$watchdog" 2>/dev/null
+}
+
+# --- The lock is per user: in $XDG_RUNTIME_DIR, under its fixed name.
+"$app" 2>"$TMPDIR/first.err" & first=$!; pids+=($first)
+wait_lock "$lock" $first || fail "the first instance made no lock in \$XDG_RUNTIME_DIR: $(cat "$TMPDIR/first.err")"
+[ -z "$(ls -A "$TMPDIR" | grep -v first.err)" ] || fail "a lock was made in the temp folder too: $(ls "$TMPDIR")"
 
 out=$(timeout 20 "$app" 2>&1); rc=$?
 [ $rc -eq 0 ] || fail "second instance exited $rc, expected 0"
 [ -z "$out" ] || fail "second instance printed: $out"
-[ -e "$TMPDIR/Tessaravolt.lock" ] || fail "the second instance removed the first one's lock"
+[ "$(head -n 1 "$lock")" = "$first" ] || fail "the second instance touched the first one's lock"
 
 # The first instance loads Main from the module as the program does and keeps running.
 sleep 2
@@ -23,31 +56,188 @@ kill -0 $first 2>/dev/null || fail "the first instance ended: $(cat "$TMPDIR/fir
 grep -qiE "failed to load component|is not a type|is not installed" "$TMPDIR/first.err" &&
   fail "Main did not load: $(cat "$TMPDIR/first.err")"
 
-# A killed instance leaves its lock behind; the next start must not be refused by it.
-kill -9 $first; wait $first 2>/dev/null
-[ -e "$TMPDIR/Tessaravolt.lock" ] || fail "SIGKILL removed the lock file"
-"$app" & first=$!
-for _ in $(seq 300); do
-  [ "$(head -n 1 "$TMPDIR/Tessaravolt.lock" 2>/dev/null)" = "$first" ] && break
-  kill -0 $first 2>/dev/null || fail "a stale lock refused the start"
-  sleep 0.1
+# --- Termination signals end the program through its shutdown: status 0, lock removed.
+stop $first TERM
+[ $rc -eq 0 ] || fail "SIGTERM: exited $rc, expected 0"
+[ -e "$lock" ] && fail "SIGTERM left the lock file behind"
+for sig in INT HUP; do
+  "$app" 2>"$TMPDIR/sig.err" & p=$!; pids+=($p)
+  wait_lock "$lock" $p || fail "$sig: no start: $(cat "$TMPDIR/sig.err")"
+  stop $p $sig
+  [ $rc -eq 0 ] || fail "SIG$sig: exited $rc, expected 0: $(cat "$TMPDIR/sig.err")"
+  [ -e "$lock" ] && fail "SIG$sig left the lock file behind"
 done
-[ "$(head -n 1 "$TMPDIR/Tessaravolt.lock")" = "$first" ] || fail "the next start did not take over the stale lock"
-kill $first; wait $first 2>/dev/null
+
+# A signal during start-up, before the window is up, still ends it cleanly.
+"$app" 2>"$TMPDIR/early.err" & p=$!; pids+=($p)
+sleep 0.3
+stop $p TERM
+[ $rc -eq 0 ] || fail "SIGTERM during start-up: exited $rc, expected 0: $(cat "$TMPDIR/early.err")"
+[ -e "$lock" ] && fail "SIGTERM during start-up left the lock file behind"
+
+# --- A killed instance leaves its lock behind; the next start takes it over.
+"$app" 2>/dev/null & p=$!; pids+=($p)
+wait_lock "$lock" $p || fail "no start before SIGKILL"
+kill -9 $p; wait $p 2>/dev/null
+[ -e "$lock" ] || fail "SIGKILL removed the lock file"
+"$app" 2>/dev/null & p=$!; pids+=($p)
+wait_lock "$lock" $p || fail "a stale lock refused the start"
+stop $p TERM; [ $rc -eq 0 ] || fail "taken-over lock: bad exit"
+
+# --- Only a live instance of this program holds the lock; anything else in its place is taken over.
+sleep 1000 & other=$!; pids+=($other)
+(exit 0) & gone=$!; wait $gone
+touch "$TMPDIR/target"
+make_case() {
+  rm -rf "$lock"
+  case $1 in
+    empty) : >"$lock" ;;
+    garbage) printf 'garbage' >"$lock" ;;
+    bad-pid) printf 'abc\ntessaravolt\n%s\n' "$host" >"$lock" ;;
+    binary) head -c 200 /dev/urandom | tr -d '\0' >"$lock" ;;
+    process-gone) printf '%s\ntessaravolt\n%s\n' $gone "$host" >"$lock" ;;
+    other-program) printf '%s\ntessaravolt\n%s\n' $other "$host" >"$lock" ;;
+    unreadable) printf '%s\ntessaravolt\n%s\n' $other "$host" >"$lock"; chmod 000 "$lock" ;;
+    dangling-link) ln -s "$TMPDIR/nothing-here" "$lock" ;;
+    link-to-file) ln -s "$TMPDIR/target" "$lock" ;;
+    pipe) mkfifo "$lock" ;;
+  esac
+}
+for c in empty garbage bad-pid binary process-gone other-program unreadable dangling-link link-to-file pipe; do
+  make_case $c
+  "$app" 2>"$TMPDIR/case.err" & p=$!; pids+=($p)
+  wait_lock "$lock" $p || fail "lock file '$c': the start did not take it over: $(cat "$TMPDIR/case.err")"
+  [ -f "$lock" ] && [ ! -L "$lock" ] || fail "lock file '$c': not replaced by a lock file"
+  stop $p TERM
+  [ $rc -eq 0 ] || fail "lock file '$c': exited $rc"
+  [ -e "$lock" ] && fail "lock file '$c': left behind"
+done
+[ -f "$TMPDIR/target" ] || fail "taking over a link removed the file it points to"
+kill $other
+
+# A folder in its place is not removed: a clear message and a non-zero status.
+mkdir "$lock"
+out=$(timeout 20 "$app" 2>&1); rc=$?
+[ $rc -ne 0 ] || fail "lock folder: exited 0"
+echo "$out" | grep -q "lock file.*folder" || fail "lock folder: no message: $out"
+[ -d "$lock" ] || fail "lock folder: removed"
+rmdir "$lock"
+
+# A stale lock that cannot be removed (its folder is read-only) is a failure too.
+if [ "$(id -u)" != 0 ]; then  # root writes into a read-only folder
+  mkdir "$TMPDIR/ro-run" && printf 'garbage' >"$TMPDIR/ro-run/Tessaravolt.lock" && chmod 500 "$TMPDIR/ro-run"
+  out=$(XDG_RUNTIME_DIR="$TMPDIR/ro-run" timeout 20 "$app" 2>&1); rc=$?
+  [ $rc -ne 0 ] || fail "unremovable stale lock: exited 0"
+  echo "$out" | grep -q "cannot take over the lock file" || fail "unremovable stale lock: no message: $out"
+  chmod 700 "$TMPDIR/ro-run"
+fi
+
+# --- Without $XDG_RUNTIME_DIR the lock is in the temp folder, with the user's id in its name.
+fallback=$TMPDIR/Tessaravolt-$(id -u).lock
+for runtime in unset relative/path; do
+  if [ $runtime = unset ]; then env -u XDG_RUNTIME_DIR "$app" 2>/dev/null & p=$!
+  else XDG_RUNTIME_DIR=$runtime "$app" 2>/dev/null & p=$!; fi
+  pids+=($p)
+  wait_lock "$fallback" $p || fail "XDG_RUNTIME_DIR $runtime: no lock at $fallback"
+  [ -e "$lock" ] && fail "XDG_RUNTIME_DIR $runtime: a lock in the runtime folder"
+  stop $p TERM; [ $rc -eq 0 ] || fail "XDG_RUNTIME_DIR $runtime: bad exit"
+  [ -e "$fallback" ] && fail "XDG_RUNTIME_DIR $runtime: lock left behind"
+done
 
 # A lock that cannot be created is a real failure, not a second instance, and is never made
-# anywhere but in the temp folder.
+# anywhere but in its folder.
 mkdir "$TMPDIR/ro" "$TMPDIR/cwd" && chmod 500 "$TMPDIR/ro" && touch "$TMPDIR/plain-file"
 unusable=("$TMPDIR/plain-file" "$TMPDIR/missing")
-[ "$(id -u)" != 0 ] && unusable+=("$TMPDIR/ro")  # root writes into a read-only folder
+[ "$(id -u)" != 0 ] && unusable+=("$TMPDIR/ro")
 for folder in "${unusable[@]}"; do
-  out=$(cd "$TMPDIR/cwd" && TMPDIR="$folder" timeout 20 "$app" 2>&1); rc=$?
+  # Qt itself makes a missing runtime folder.
+  if [ "$folder" != "$TMPDIR/missing" ]; then
+    out=$(cd "$TMPDIR/cwd" && XDG_RUNTIME_DIR="$folder" timeout 20 "$app" 2>&1); rc=$?
+    [ $rc -ne 0 ] || fail "runtime folder $folder: exited 0"
+    echo "$out" | grep -q "lock file" || fail "runtime folder $folder: no message (status $rc): $out"
+  fi
+  out=$(cd "$TMPDIR/cwd" && TMPDIR="$folder" env -u XDG_RUNTIME_DIR timeout 20 "$app" 2>&1); rc=$?
   [ $rc -ne 0 ] || fail "temp folder $folder: exited 0"
   echo "$out" | grep -q "lock file" || fail "temp folder $folder: no message: $out"
-  [ -z "$(ls -A "$TMPDIR/cwd")" ] || fail "temp folder $folder: a lock was made in the working folder"
+  [ -z "$(ls -A "$TMPDIR/cwd")" ] || fail "folder $folder: a lock was made in the working folder"
 done
 
 timeout 20 "$broken" 2>/dev/null; rc=$?
 [ $rc -eq 255 ] || fail "failed root load exited $rc, expected 255"
-[ -e "$TMPDIR/Tessaravolt.lock" ] && fail "the failed start left its lock file behind"
+[ -e "$lock" ] && fail "the failed start left its lock file behind"
+
+# --- Signals while a power bank is connected: the simulator's trace shows the program's requests.
+if [ -n "$sim" ]; then
+  for sig in TERM INT HUP; do
+    "$sim" --trace --run "$app" 2>"$TMPDIR/sim.err" & launcher=$!; pids+=($launcher)
+    connected=0
+    for _ in $(seq 300); do
+      # The window asks for the device title once the power bank is connected.
+      grep -q " 10/21 seq" "$TMPDIR/sim.err" 2>/dev/null && { connected=1; break; }
+      kill -0 $launcher 2>/dev/null || break
+      sleep 0.1
+    done
+    [ $connected -eq 1 ] || fail "SIG$sig: the program never connected: $(tail -n 20 "$TMPDIR/sim.err")"
+    program=$(head -n 1 "$lock")
+    kill -0 "$program" 2>/dev/null || fail "SIG$sig: no program named in the lock: $(ls -la "$XDG_RUNTIME_DIR"; tail -n 5 "$TMPDIR/sim.err")"
+    kill -$sig "$program"
+    (sleep 30; kill -9 $launcher 2>/dev/null) >/dev/null 2>&1 & watchdog=$!
+    wait $launcher; rc=$?
+    kill $watchdog 2>/dev/null; wait $watchdog 2>/dev/null
+    [ $rc -eq 0 ] || fail "SIG$sig while connected: exited $rc: $(grep -v "ms  " "$TMPDIR/sim.err" | tail -n 20)"
+    [ -e "$lock" ] && fail "SIG$sig while connected left the lock file behind"
+  done
+fi
+
+# --- Two users on one machine, sharing a temp folder (sticky, as /tmp is): each has a lock of its
+# own, and neither can block the other with a file in its place.
+if [ -n "${TESSARAVOLT_START_UP_AS_OTHER:-}" ]; then
+  :
+elif [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+  other_uid=65534
+  # Short: the simulator's sockets live below it in the run as the other user.
+  shared=$(mktemp -d /tmp/tst_start_up.XXXXXX) && chmod 1777 "$shared"
+  as_other=(setpriv --reuid=$other_uid --regid=$other_uid --clear-groups env -u XDG_RUNTIME_DIR TMPDIR="$shared")
+  if "${as_other[@]}" test -x "$app" 2>/dev/null; then
+    env -u XDG_RUNTIME_DIR TMPDIR="$shared" "$app" 2>/dev/null & mine=$!; pids+=($mine)
+    wait_lock "$shared/Tessaravolt-0.lock" $mine || fail "two users: no lock of the first user"
+    "${as_other[@]}" "$app" 2>"$TMPDIR/other.err" & theirs=$!; pids+=($theirs)
+    wait_lock "$shared/Tessaravolt-$other_uid.lock" $theirs ||
+      fail "two users: the second user's start was refused: $(cat "$TMPDIR/other.err")"
+    stop $theirs TERM; [ $rc -eq 0 ] || fail "two users: the second user's instance: bad exit"
+    stop $mine TERM; [ $rc -eq 0 ] || fail "two users: the first user's instance: bad exit"
+    [ -z "$(ls -A "$shared" | grep '^Tessaravolt')" ] || fail "two users: locks left: $(ls "$shared")"
+
+    # A file another user put in this user's lock place cannot be removed by this user: a message
+    # and a non-zero status, never a silent exit.
+    printf 'garbage' >"$shared/Tessaravolt-$other_uid.lock"
+    out=$("${as_other[@]}" timeout 20 "$app" 2>&1); rc=$?
+    [ $rc -ne 0 ] || fail "two users: a foreign file in the lock's place: exited 0"
+    echo "$out" | grep -q "cannot take over the lock file" || fail "two users: no message: $out"
+    rm -f "$shared/Tessaravolt-$other_uid.lock"
+    # Even one that names a live instance of this program: a lock of another user is not this user's.
+    env -u XDG_RUNTIME_DIR TMPDIR="$shared" "$app" 2>/dev/null & mine=$!; pids+=($mine)
+    wait_lock "$shared/Tessaravolt-0.lock" $mine || fail "two users: no start"
+    cp "$shared/Tessaravolt-0.lock" "$shared/Tessaravolt-$other_uid.lock"
+    out=$("${as_other[@]}" timeout 20 "$app" 2>&1); rc=$?
+    [ $rc -ne 0 ] || fail "two users: another user's live lock in the lock's place: exited 0"
+    stop $mine TERM; [ $rc -eq 0 ] || fail "two users: bad exit"
+    rm -f "$shared/Tessaravolt-$other_uid.lock"
+    # A file the other user left in this user's place is removed (this user may: the system's
+    # administrator), and the start goes on.
+    "${as_other[@]}" sh -c "printf garbage >'$shared/Tessaravolt-0.lock'"
+    env -u XDG_RUNTIME_DIR TMPDIR="$shared" "$app" 2>/dev/null & mine=$!; pids+=($mine)
+    wait_lock "$shared/Tessaravolt-0.lock" $mine || fail "two users: the other user's file refused the start"
+    stop $mine TERM; [ $rc -eq 0 ] || fail "two users: bad exit after the take-over"
+
+    # Everything above once more as the other user, where permissions hold (root reads and writes
+    # any file).
+    "${as_other[@]}" HOME="$shared" TESSARAVOLT_START_UP_AS_OTHER=1 bash "$0" "$app" "$broken" "$sim" \
+      >"$TMPDIR/as-other.out" 2>&1 || fail "as uid $other_uid: $(tail -n 5 "$TMPDIR/as-other.out")"
+  else
+    echo "SKIP: two users: uid $other_uid cannot run $app"
+  fi
+else
+  echo "SKIP: two users: needs root and setpriv to run as a second user"
+fi
 echo "start-up: all checks passed"

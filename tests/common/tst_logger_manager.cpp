@@ -95,6 +95,43 @@ private slots:
         QCOMPARE(messages(), QStringList({"x  y", "   ", "a b"}));
     }
 
+    // Other control characters are written escaped, so an exported log shown in a terminal runs no
+    // escape sequence; the byte count follows the escaped text.
+    void controlCharactersAreEscaped_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("escape sequence") << QStringLiteral("t \x1B[2J\x1B]0;x\x07") << QStringLiteral("t \\x1B[2J\\x1B]0;x\\x07");
+        QTest::newRow("NUL, tab, backspace") << QString::fromUtf16(u"a\0b\tc\bd", 7) << QStringLiteral("a\\x00b\\x09c\\x08d");
+        QTest::newRow("DEL and C1 CSI") << QStringLiteral("x\x7F\u009B31m") << QStringLiteral("x\\x7F\\x9B31m");
+        QTest::newRow("line breaks stay spaces") << QStringLiteral("a\r\n\x1B" "b") << QStringLiteral("a  \\x1Bb");
+        QTest::newRow("printable untouched") << QStringLiteral("\u4e2d \u00A0\u202E ok\\") << QStringLiteral("\u4e2d \u00A0\u202E ok\\");
+    }
+
+    void controlCharactersAreEscaped()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+        logger() << message << std::endl;
+        logger().addLog(message);
+        QCOMPARE(messages(), QStringList({stored, stored}));
+        const auto entries = logger().entries();
+        QCOMPARE(entries.first().size, LoggerManager::calculateEntrySize(entries.first()));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.txt"));
+        QVERIFY(logger().exportLog(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        for (char c = 0; c < 0x20; ++c) {
+            if (c != '\n')
+                QVERIFY2(!text.contains(c), qPrintable(QString::number(int(c))));
+        }
+        QVERIFY(!text.contains('\x7F'));
+        QVERIFY(!text.contains("\xC2\x9B")); // U+009B in UTF-8
+    }
+
     void addLogLeavesPendingLine()
     {
         logger() << "pending";

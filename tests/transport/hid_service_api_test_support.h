@@ -94,6 +94,17 @@ inline void addAnswerSignalRows()
         << QList<QByteArray>{plainFrame(0x20, 0x05, QByteArray("\x01" "2023-12-31"))}
         << plainFrame(0x10, 0x0A, QByteArray("\x01SN1")) << QByteArray("cellItemInfo") << 1
         << QVariantList{1, "SN1", "2023-12-31"};
+    // Device texts reach the window and the report without control and bidi override characters.
+    text("brand with escapes", 0x01, "Ta\x1B[31mvrin\r\n\x7F", "brand", "Ta[31mvrin");
+    text("model with C1 and bidi", 0x09, "TV\xC2\x9B-\xE2\x80\xAE" "140\xE2\x81\xA6", "model", "TV-140");
+    text("product name markup kept as text", 0x0B, "<h1>Big</h1>", "productName", "<h1>Big</h1>");
+    QTest::newRow("app title cleaned")
+        << QList<QByteArray>{plainFrame(0x10, 0x11, "\xE2\x80\xAEtle")} << plainFrame(0x10, 0x21, "Ti\x07\x09")
+        << QByteArray("appTitle") << 1 << QVariantList{"tleTi"};
+    QTest::newRow("cell item cleaned")
+        << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x03S\x1BN3"))}
+        << plainFrame(0x20, 0x05, QByteArray("\x03" "\xE2\x81\xA7" "2024")) << QByteArray("cellItemInfo") << 1
+        << QVariantList{3, "SN3", "2024"};
     QTest::newRow("cell item, empty serial never completes")
         << QList<QByteArray>{plainFrame(0x10, 0x0A, bytes({0}))}
         << plainFrame(0x20, 0x05, QByteArray("\x00" "2024", 5)) << QByteArray("cellItemInfo") << 0

@@ -173,6 +173,10 @@ private slots:
                            "cycle_rated(1000), full_voltage(16800)",
                            "handleStaticInfo: cached: len=21"}
             << QStringList{};
+        // The log keeps a device text as it came, its control characters written escaped.
+        QTest::newRow("device text") << plainFrame(0x10, 0x01, "Ta\x1B[2J\xE2\x80\xAEv")
+                                     << QStringList{QString::fromUtf8("handleStaticInfo: brand Ta\\x1B[2J\u202Ev")}
+                                     << QStringList{};
         QTest::newRow("illegal soc") << plainFrame(0x20, 0x01, bytes({101}))
                                      << QStringList{"handleCellRealtimeStatus: illegal soc 101"}
             << QStringList{};
