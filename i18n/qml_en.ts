@@ -174,10 +174,6 @@
         <source>Battery Cell Production Date</source>
         <translation>Battery Cell Production Date</translation>
     </message>
-    <message id="cell_chip_u">
-        <source>Cell</source>
-        <translation>Cell</translation>
-    </message>
 </context>
 <context>
     <name>DiagnosticsPage</name>

@@ -174,10 +174,6 @@
         <source>Battery Cell Production Date</source>
         <translation>电芯生产日期</translation>
     </message>
-    <message id="cell_chip_u">
-        <source>Cell</source>
-        <translation>电芯</translation>
-    </message>
 </context>
 <context>
     <name>DiagnosticsPage</name>

@@ -20,11 +20,12 @@ run_installed_offscreen() {
   env -C "$run/cwd" -u QML_IMPORT_PATH -u QML2_IMPORT_PATH -u QT_PLUGIN_PATH TMPDIR="$run/tmp" \
     XDG_RUNTIME_DIR="$run/runtime" XDG_CONFIG_HOME="$run/config" QT_QPA_PLATFORM=offscreen \
     QT_QUICK_BACKEND=software "$program" 2>"$run/err" & local pid=$!
-  for _ in $(seq 300); do [ -e "$run/tmp/Tessaravolt.lock" ] && break; kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 300); do [ -e "$run/runtime/Tessaravolt.lock" ] && break; kill -0 $pid 2>/dev/null || break; sleep 0.1; done
   sleep 2  # Main loads after the lock is taken; a failed load ends the program
   kill -0 $pid 2>/dev/null || { wait $pid; fail "$program ended by itself (exit $?): $(cat "$run/err")"; }
   kill -TERM $pid; wait $pid; local rc=$?
-  [ $rc -eq 143 ] || fail "$program did not end on SIGTERM as expected (exit $rc): $(cat "$run/err")"
+  [ $rc -eq 0 ] || fail "$program did not end cleanly on SIGTERM (exit $rc): $(cat "$run/err")"
+  [ ! -e "$run/runtime/Tessaravolt.lock" ] || fail "$program left its lock file behind"
   # The program is silent when all is well: any QML, font or plugin warning fails.
   [ ! -s "$run/err" ] || fail "$program printed: $(cat "$run/err")"
   [ -z "$(ls -A "$run/cwd")" ] || fail "$program wrote into its working folder"
