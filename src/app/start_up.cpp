@@ -3,6 +3,7 @@
 #include "app/deferred_file_icon.h"
 #include "app/mac_app_relocator_stub.h"
 #include "app/mac_window_chrome_stub.h"
+#include "app/render_backend.h"
 #include "app/window_corner_preference.h"
 #include "app/window_size_policy.h"
 
@@ -104,6 +105,7 @@ int runApplication(int argc, char** argv, const QUrl& root)
     QGuiApplication::setApplicationVersion(QString::fromLatin1(kApplicationVersion));
     QGuiApplication::setWindowIcon(deferredFileIcon(QStringLiteral(":/app/icons/app-icon.png")));
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    applyRenderBackend();
 
     auto engine = std::make_unique<QQmlApplicationEngine>();
     prepareEngine(*engine);
