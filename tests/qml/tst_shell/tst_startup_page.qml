@@ -297,13 +297,15 @@ Item {
             const rings = createTemporaryObject(ringsComponent, scene)
             const canvas = findChild(rings, "coilCanvas")
             tryCompare(canvas, "unfolded", true, 3000)
+            // The canvas's last paint, which empties it.
+            wait(100)
             const spies = [canvas, findChild(rings, "clockwiseRings"), findChild(rings, "anticlockwiseRings")]
                 .map(target => createTemporaryObject(spyComponent, scene, { target: target }))
             spies.forEach(spy => verify(spy.valid))
             const first = canvas.offset
             tryVerify(() => canvas.offset > first + 5, 3000, "the rings turn")
             wait(200)
-            compare(spies.map(spy => spy.count), [0, 0, 0])
+            compare(spies.filter(spy => spy.count > 0).length, 0)
         }
 
         function animationsOf(rings) {
