@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Shapes
 
 Item {
     id: coilLoading
@@ -7,6 +8,11 @@ Item {
     // Held while the window is minimised or hidden, so that nothing ticks for a picture nobody sees;
     // the course goes on from where it stood when the window returns.
     readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
+
+    // Where the scene graph draws on the CPU, stroking the four arcs anew costs far less than turning
+    // finished pictures, which the raster engine resamples pixel by pixel; where a GPU draws, turning
+    // pictures costs nothing. Read from the window's scene graph; settable only to compare the two.
+    property bool strokesArcs: GraphicsInfo.api === GraphicsInfo.Software
 
     width: size
     height: size
@@ -66,18 +72,40 @@ Item {
         height: coilLoading.size
         opacity: 0
 
-        onSpanAngleChanged: requestPaint()
-        onOffsetChanged: {
-            if (!unfolded)
+        onSpanAngleChanged: {
+            if (!coilLoading.strokesArcs)
                 requestPaint()
+        }
+        onOffsetChanged: {
+            if (!unfolded && !coilLoading.strokesArcs)
+                requestPaint()
+        }
+        Connections {
+            target: coilLoading
+            function onStrokesArcsChanged() { coilCanvas.requestPaint() }
         }
 
         onPaint: {
             const ctx = getContext("2d")
-            if (unfolded)
+            if (unfolded || coilLoading.strokesArcs)
                 ctx.clearRect(0, 0, width, height)
             else
                 paintRings(ctx, [true, false], spanAngle, offset)
+        }
+
+        // Each pair that turns one way, stroked at no turn and turned as a whole: a turn changes no
+        // path, so it costs no extra frame.
+        StrokedPair {
+            objectName: "clockwiseStrokes"
+            rotation: coilCanvas.offset
+            RingPath { ring: 0 }
+            RingPath { ring: 2 }
+        }
+        StrokedPair {
+            objectName: "anticlockwiseStrokes"
+            rotation: -coilCanvas.offset
+            RingPath { ring: 1 }
+            RingPath { ring: 3 }
         }
 
         // Kept painted while the arcs unfold and shown from the frame they are whole, so the hand-over
@@ -94,10 +122,37 @@ Item {
         }
     }
 
+    component StrokedPair: Shape {
+        anchors.fill: parent
+        visible: coilLoading.strokesArcs
+        antialiasing: true
+    }
+
+    component RingPath: ShapePath {
+        property int ring
+        readonly property var range: coilCanvas.arcRangeAt(ring, coilCanvas.spanAngle, 0)
+
+        // A ring of no length draws nothing, as on the canvas.
+        strokeColor: range[1] > range[0] ? coilCanvas.layerColors[ring] : "transparent"
+        strokeWidth: coilCanvas.lineWidth
+        fillColor: "transparent"
+        capStyle: ShapePath.RoundCap
+
+        PathAngleArc {
+            centerX: coilCanvas.width / 2
+            centerY: coilCanvas.height / 2
+            radiusX: coilCanvas.ringRadius(ring)
+            radiusY: radiusX
+            startAngle: range[0]
+            sweepAngle: range[1] - range[0]
+        }
+    }
+
     component TurningPair: Canvas {
         property bool direction
 
         anchors.fill: parent
+        visible: !coilLoading.strokesArcs
         opacity: coilCanvas.unfolded ? 1 : 0
         onPaint: coilCanvas.paintRings(getContext("2d"), [direction], 0, 0)
     }
