@@ -118,14 +118,19 @@ done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 awk '
-  { round = $1; state = $2; cpu[state] = cpu[state] " " $3; fps[state] = $4; rss[state] = $5
-    if (state == "floor") { fsum[round] += $3; fn[round]++ } else { r[state] = r[state] " " $3 / (fsum[round] / fn[round]); }
-    if (state == "power") pw[round] = $3
-    if (state == "own-choice" || state == "opengl") rs[state] = rs[state] " " $3 / pw[round] }
+  { n++; rd[n] = $1; st[n] = $2; cp[n] = $3; fp[n] = $4; rs[n] = $5
+    if ($2 == "floor") { fsum[$1] += $3; fcount[$1]++ }
+    if ($2 == "power") power[$1] = $3 }
+  function add(list, value) { return list == "" ? sprintf("%.2f", value) : list ", " sprintf("%.2f", value) }
   END {
-    printf "%-11s %-22s %-16s %-10s %s\n", "state", "CPU % of one core", "x floor", "frames/s", "resident MB"
-    n = split("floor start power minimised own-choice opengl", order, " ")
-    for (i = 1; i <= n; i++) { s = order[i]; if (!(s in cpu)) continue
-      printf "%-11s %-22s %-16s %-10s %s\n", s, cpu[s], (s == "floor" ? "" : r[s]), fps[s], rss[s] }
-    for (s in rs) printf "%s against the software power page:%s\n", s, rs[s]
+    for (i = 1; i <= n; i++) {
+      s = st[i]; cpu[s] = add(cpu[s], cp[i]); fps[s] = add(fps[s], fp[i]); mem[s] = rs[i]
+      if (s != "floor") ratio[s] = add(ratio[s], cp[i] / (fsum[rd[i]] / fcount[rd[i]]))
+      if ((s == "own-choice" || s == "opengl") && power[rd[i]] > 0) soft[s] = add(soft[s], cp[i] / power[rd[i]])
+    }
+    print "\nCPU is % of one core, each figure one measurement; ratios against the mean floor of the same round"
+    m = split("floor start power minimised own-choice opengl", order, " ")
+    for (k = 1; k <= m; k++) { s = order[k]; if (!(s in cpu)) continue
+      printf "%-11s CPU %s | x floor %s | frames/s %s | resident %s MB%s\n", s, cpu[s], (s == "floor" ? "-" : ratio[s]),
+             fps[s], mem[s], (s in soft ? " | x software power page " soft[s] : "") }
   }' "$results"
