@@ -86,6 +86,9 @@ Item {
         }
 
         onPaint: {
+            // Never painted, the canvas has nothing to draw in any frame.
+            if (coilLoading.strokesArcs && !context)
+                return
             const ctx = getContext("2d")
             if (unfolded || coilLoading.strokesArcs)
                 ctx.clearRect(0, 0, width, height)
