@@ -4,6 +4,7 @@
 #include "app/instance_lock.h"
 #include "app/mac_app_relocator_stub.h"
 #include "app/mac_window_chrome_stub.h"
+#include "app/render_backend.h"
 #include "app/shutdown_signals.h"
 #include "app/window_corner_preference.h"
 #include "app/window_size_policy.h"
@@ -109,6 +110,7 @@ int runApplication(int argc, char** argv, const QUrl& root)
     QGuiApplication::setDesktopFileName(QStringLiteral(TESSARAVOLT_APP_ID));
     QGuiApplication::setWindowIcon(deferredFileIcon(QStringLiteral(":/app/icons/app-icon.png")));
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    applyRenderBackend();
 
     auto engine = std::make_unique<QQmlApplicationEngine>();
     prepareEngine(*engine);

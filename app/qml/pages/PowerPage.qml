@@ -19,6 +19,8 @@ PageShell {
 
     readonly property string flowState: PowerData.flowState(root.hasInput, root.hasOutput)
     readonly property int cardCount: root.sortedIndexList.length
+    // The moving parts hold still while the window is minimised or hidden; the polls go on.
+    readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
 
     function requestPortInfo() {
         const requests = PowerData.portRequests(root.portCount);
@@ -160,6 +162,7 @@ PageShell {
                         duration: 2000
                         loops: Animation.Infinite
                         running: true
+                        paused: running && root.onHold
                     }
 
                     onPaint: {
@@ -431,13 +434,16 @@ PageShell {
     }
 
     component FadingImage: Image {
+        id: fadingImage
         property bool fadeOut: false
+        readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
 
         opacity: fadeOut ? 1 : 0
 
         SequentialAnimation on opacity {
             loops: Animation.Infinite
             running: true
+            paused: running && fadingImage.onHold
             NumberAnimation {
                 from: fadeOut ? 1 : 0
                 to: fadeOut ? 0 : 1

@@ -371,6 +371,38 @@ Item {
             compare(loader.item, null);
         }
 
+        // Minimised or hidden, the wave and the arrows hold still and the poll goes on; back on the
+        // screen they move on from where they stood.
+        function test_heldWhileTheWindowIsAway_data() {
+            return [
+                { tag: "minimised", visibility: Window.Minimized },
+                { tag: "hidden", visibility: Window.Hidden },
+            ];
+        }
+
+        function test_heldWhileTheWindowIsAway(data) {
+            const window = stage.Window.window;
+            const page = createPage();
+            HidServiceApi.portCount(2);
+            HidServiceApi.portInfo(0, 1, 1, 20000, 1500, 20, 0, 300);
+            HidServiceApi.portInfo(1, 2, 2, 5000, 1000, 20, 0, 100);
+            const fill = items(page, i => i.wavePhase !== undefined)[0];
+            const arrow = loaderOf(page).item.children[0];
+            wait(300);
+            window.visibility = data.visibility;
+            tryCompare(page, "onHold", true);
+            const held = [fill.wavePhase, arrow.opacity];
+            wait(400);
+            compare([fill.wavePhase, arrow.opacity], held);
+            // Answers still arrive and show.
+            HidServiceApi.portInfo(1, 2, 2, 9000, 1000, 20, 0, 100);
+            compare(page.outputW, 9);
+            window.visibility = Window.Windowed;
+            tryCompare(page, "onHold", false);
+            tryVerify(() => fill.wavePhase !== held[0] && arrow.opacity !== held[1], 2000, "moving again");
+            verify(arrow.opacity - held[1] < 0.2 && arrow.opacity > held[1], "the fade goes on from " + held[1] + ": " + arrow.opacity);
+        }
+
         function test_gaugeFill_data() {
             return [
                 { tag: "0 %", soc: 0, h: 10, text: "0" },

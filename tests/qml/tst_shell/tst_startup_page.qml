@@ -17,6 +17,45 @@ Item {
         ConnectionRings {}
     }
 
+    // The rings as they were first drawn: the whole picture painted anew for every value.
+    Component {
+        id: paintedRingsComponent
+        Item {
+            property alias span: painter.span
+            property alias turn: painter.turn
+            property alias painter: painter
+            width: 190
+            height: 190
+
+            Canvas {
+                id: painter
+                property real span: 0
+                property real turn: 0
+                anchors.centerIn: parent
+                width: 186.68
+                height: 186.68
+                onSpanChanged: requestPaint()
+                onTurnChanged: requestPaint()
+                onPaint: {
+                    const ctx = getContext("2d")
+                    ctx.clearRect(0, 0, width, height)
+                    const colours = ["#009647", "#00C839", "#64DD00", "#A0DD00"]
+                    for (let i = 0; i < 4; ++i) {
+                        const range = i % 2 === 0 ? [-45 + span + turn, 225 - span + turn]
+                                                  : [135 + span - turn, 405 - span - turn]
+                        ctx.lineWidth = 8
+                        ctx.lineCap = "round"
+                        ctx.strokeStyle = colours[i]
+                        ctx.beginPath()
+                        ctx.arc(width / 2, height / 2, width / 2 - 4 - i * 12,
+                                range[0] * Math.PI / 180, range[1] * Math.PI / 180, false)
+                        ctx.stroke()
+                    }
+                }
+            }
+        }
+    }
+
     TestCase {
         id: testCase
         name: "StartupPage"
@@ -68,6 +107,15 @@ Item {
             const radii = [0, 1, 2, 3].map(i => canvas.ringRadius(i))
             for (let i = 0; i < 4; ++i)
                 fuzzyCompare(radii[i], [89.34, 77.34, 65.34, 53.34][i], 1e-9)
+        }
+
+        // The tests draw on the CPU, as a machine without a GPU does.
+        function test_strokedWhereTheSceneGraphDrawsOnTheCpu() {
+            const rings = createTemporaryObject(ringsComponent, scene)
+            compare(rings.GraphicsInfo.api, GraphicsInfo.Software)
+            compare(rings.strokesArcs, true)
+            verify(findChild(rings, "clockwiseStrokes").visible && findChild(rings, "anticlockwiseStrokes").visible)
+            verify(!findChild(rings, "clockwiseRings").visible)
         }
 
         function test_animations() {
@@ -161,5 +209,190 @@ Item {
             for (const dy of [-89.34, 89.34, -77.34, 77.34, -65.34, 65.34, -53.34, 53.34])
                 check(image, dy, "#1e1e1e", "folded ring at " + dy)
         }
+    
+        function colourDistance(a, b) {
+            return Math.max(Math.abs(a.r - b.r), Math.abs(a.g - b.g), Math.abs(a.b - b.b))
+        }
+
+        // Pixels of the rings against the painted picture `shift` to their right. A turned picture is
+        // resampled where the painter draws afresh, so an edge pixel may match a neighbour instead.
+        function compareWithPainted(rings, shift) {
+            const shot = grabImage(scene)
+            let sum = 0, worst = 0, bad = 0, n = 0
+            for (let y = Math.floor(rings.y); y < Math.ceil(rings.y + rings.height); ++y) {
+                for (let x = Math.floor(rings.x); x < Math.ceil(rings.x + rings.width); ++x) {
+                    const ours = shot.pixel(x, y)
+                    const d = colourDistance(ours, shot.pixel(x + shift, y))
+                    sum += d
+                    worst = Math.max(worst, d)
+                    ++n
+                    if (d <= 0.2)
+                        continue
+                    let matched = false
+                    for (let dy = -1; dy <= 1 && !matched; ++dy)
+                        for (let dx = -1; dx <= 1 && !matched; ++dx)
+                            matched = colourDistance(ours, shot.pixel(x + shift + dx, y + dy)) <= 0.3
+                    if (!matched)
+                        ++bad
+                }
+            }
+            return { mean: sum / n, worst: worst, bad: bad }
+        }
+
+        function checkMatch(result, where) {
+            compare(result.bad, 0, where + ": pixels without a match nearby")
+            verify(result.mean < 0.02, where + ": mean difference " + result.mean)
+            verify(result.worst < 0.45, where + ": largest difference " + result.worst)
+        }
+
+        function makePair() {
+            createTemporaryObject(backgroundComponent, scene)
+            const rings = createTemporaryObject(ringsComponent, scene, { x: 20.5, y: 30.25 })
+            rings.width = 190
+            rings.height = 190
+            const reference = createTemporaryObject(paintedRingsComponent, scene, { x: 420.5, y: 30.25 })
+            return [rings, reference]
+        }
+
+        // Both ways of drawing the whole rings: stroked anew (the scene graph draws on the CPU) and
+        // painted once and turned (it draws on a GPU).
+        function test_framesMatchThePainter_data() {
+            const values = [
+                { tag: "folded", span: 135, offset: 0 },
+                { tag: "half unfolded", span: 67.5, offset: 0 },
+                { tag: "nearly whole", span: 0.5, offset: 0 },
+                { tag: "whole", span: 0, offset: 0 },
+                { tag: "a little turned", span: 0, offset: 7.3 },
+                { tag: "eighth turn", span: 0, offset: 45 },
+                { tag: "half turn", span: 0, offset: 180 },
+                { tag: "late in the turn", span: 0, offset: 301.7 },
+                { tag: "turning and folding", span: 10, offset: 30 },
+            ]
+            const rows = []
+            for (const strokes of [true, false])
+                for (const v of values)
+                    rows.push({ tag: (strokes ? "stroked, " : "turned, ") + v.tag, span: v.span, offset: v.offset, strokes: strokes })
+            return rows
+        }
+
+        function test_framesMatchThePainter(data) {
+            const [rings, reference] = makePair()
+            rings.strokesArcs = data.strokes
+            pin(rings, data.span, data.offset)
+            reference.span = data.span
+            reference.turn = data.offset
+            waitForRendering(rings)
+            checkMatch(compareWithPainted(rings, 400), data.tag)
+        }
+
+        // The running course, compared a few times at the values it stands at; a round the animation
+        // moved under between reading and grabbing is tried again before it counts.
+        function test_runningFramesMatchThePainter_data() {
+            return [{ tag: "stroked", strokes: true }, { tag: "turned", strokes: false }]
+        }
+
+        function test_runningFramesMatchThePainter(data) {
+            const [rings, reference] = makePair()
+            rings.strokesArcs = data.strokes
+            const canvas = findChild(rings, "coilCanvas")
+            reference.painter.opacity = Qt.binding(() => canvas.opacity)
+            function round() {
+                reference.span = canvas.spanAngle
+                reference.turn = canvas.offset
+                const result = compareWithPainted(rings, 400)
+                result.where = "span " + reference.span.toFixed(2) + ", offset " + reference.turn.toFixed(2)
+                return result
+            }
+            let elapsed = 0
+            for (const at of [300, 700, 1300, 1900, 2600]) {
+                wait(at - elapsed)
+                elapsed = at
+                let result = round()
+                for (let retry = 0; retry < 3 && (result.bad > 0 || result.mean >= 0.02); ++retry)
+                    result = round()
+                checkMatch(result, result.where)
+            }
+        }
+
+        // Whole rings only turn: no canvas is painted again until a new page starts the course anew.
+        function test_turnPaintsNothing_data() {
+            return [{ tag: "stroked", strokes: true }, { tag: "turned", strokes: false }]
+        }
+
+        function test_turnPaintsNothing(data) {
+            const rings = createTemporaryObject(ringsComponent, scene)
+            rings.strokesArcs = data.strokes
+            const canvas = findChild(rings, "coilCanvas")
+            tryCompare(canvas, "unfolded", true, 3000)
+            // The canvas's last paint, which empties it.
+            wait(100)
+            const spies = [canvas, findChild(rings, "clockwiseRings"), findChild(rings, "anticlockwiseRings")]
+                .map(target => createTemporaryObject(spyComponent, scene, { target: target }))
+            spies.forEach(spy => verify(spy.valid))
+            const first = canvas.offset
+            tryVerify(() => canvas.offset > first + 5, 3000, "the rings turn")
+            wait(200)
+            compare(spies.filter(spy => spy.count > 0).length, 0)
+        }
+
+        function animationsOf(rings) {
+            const found = {}
+            for (let i = 0; i < rings.resources.length; ++i)
+                if (rings.resources[i].objectName)
+                    found[rings.resources[i].objectName] = rings.resources[i]
+            return found
+        }
+
+        function test_heldWhileTheWindowIsAway_data() {
+            return [
+                { tag: "minimised", visibility: Window.Minimized },
+                { tag: "hidden", visibility: Window.Hidden },
+            ]
+        }
+
+        function test_heldWhileTheWindowIsAway(data) {
+            const window = scene.Window.window
+            const rings = createTemporaryObject(ringsComponent, scene)
+            const canvas = findChild(rings, "coilCanvas")
+            const animations = animationsOf(rings)
+            wait(300)
+            window.visibility = data.visibility
+            tryCompare(rings, "onHold", true)
+            verify(animations.unfoldAnimation.paused && animations.fadeAnimation.paused && animations.turnAnimation.paused)
+            const held = [canvas.spanAngle, canvas.opacity]
+            verify(held[0] > 0 && held[0] < 135, "unfolding: " + held[0])
+            wait(1300)
+            compare([canvas.spanAngle, canvas.opacity], held)
+            window.visibility = Window.Windowed
+            tryCompare(rings, "onHold", false)
+            // The course goes on from where it was held.
+            verify(animations.unfoldAnimation.running && !animations.unfoldAnimation.paused)
+            verify(canvas.spanAngle <= held[0] && canvas.spanAngle > 0, "span " + canvas.spanAngle)
+            tryCompare(canvas, "spanAngle", 0, 2000)
+            compare(canvas.opacity, 1)
+
+            // Held again while turning; finished animations are left alone.
+            const turned = canvas.offset
+            tryVerify(() => canvas.offset > turned + 5, 3000, "the rings turn")
+            window.visibility = data.visibility
+            tryCompare(animations.turnAnimation, "paused", true)
+            compare(animations.unfoldAnimation.paused, false)
+            const offset = canvas.offset
+            wait(300)
+            compare(canvas.offset, offset)
+            window.visibility = Window.Windowed
+            tryVerify(() => canvas.offset !== offset, 2000, "the turn goes on")
+            verify(Math.abs(canvas.offset - offset) < 60, "from where it was: " + offset + " then " + canvas.offset)
+        }
+    }
+
+    Component {
+        id: spyComponent
+        SignalSpy { signalName: "paint" }
+    }
+
+    Component {
+        id: backgroundComponent
+        Rectangle { width: 1280; height: 960; color: "#1e1e1e" }
     }
 }
