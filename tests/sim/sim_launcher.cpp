@@ -15,6 +15,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <fcntl.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <algorithm>
 #include <chrono>
@@ -40,6 +42,31 @@ void onSignal(int sig)
     sStop = 1;
     if (sChild > 0)
         ::kill(sChild, sig);
+}
+
+// The program under the simulator talks to a simulated power bank only: it gets a network
+// namespace of its own (no interfaces but a loopback that is down), so its time query on every
+// connection never leaves the machine. Root needs only the namespace; anyone else gets it inside
+// a user namespace that maps their own ids, so file ownership looks as it does outside.
+bool isolateFromNetwork()
+{
+    if (::unshare(CLONE_NEWNET) == 0)
+        return true;
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
+        return false;
+    auto writeFile = [](const char* path, const std::string& text) {
+        const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+        ::close(fd);
+        return ok;
+    };
+    writeFile("/proc/self/setgroups", "deny");
+    return writeFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1\n")
+           && writeFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1\n");
 }
 
 void usage()
@@ -172,6 +199,9 @@ int main(int argc, char** argv)
                 preload += std::string(":") + old;
             ::setenv("LD_PRELOAD", preload.c_str(), 1);
             ::setenv("UMOCKDEV_DIR", dir.constData(), 1);
+            if (!isolateFromNetwork())
+                std::fprintf(stderr, "tessaravolt-sim: no network namespace for the program (%s); "
+                                     "its time query may reach the public servers\n", std::strerror(errno));
             ::execvp(argv[runAt], argv + runAt);
             std::perror("tessaravolt-sim: exec");
             std::_Exit(127);
