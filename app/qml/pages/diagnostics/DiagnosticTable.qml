@@ -15,7 +15,10 @@ Rectangle {
     // The service the logs come from (a stand-in in tests).
     property var service: HidServiceApi
 
-    property var _uniqueSet: new Set()
+    property var _uniqueSet: new Data.SeqSet()
+    // The "sort" key of every row, in model order, for the bisection: reading keys from the model
+    // would create an object per step.
+    property var _sortKeys: []
     property int _displayedEventType: -1
     property bool _probeOnNextRequest: false
     property double _renderedRevision: -1
@@ -69,6 +72,7 @@ Rectangle {
 
     function resetTable() {
         root._uniqueSet.clear()
+        root._sortKeys = []
         dataList.clear()
     }
 
@@ -107,6 +111,7 @@ Rectangle {
         root._snapshotSize = Number(snapshot.available)
         root._snapshotOffset = 0
         root._snapshotRendering = true
+        root._sortKeys = []
         dataList.clear()
         if (root._snapshotSize === 0)
             root.finishAbnormalSnapshot()
@@ -182,10 +187,13 @@ Rectangle {
         return date.toLocaleString(Qt.locale(), "HH:mm")
     }
 
-    function insertSorted(model, item, role, order) {
-        const descending = order === Qt.DescendingOrder
-        const index = Data.insertionIndex(model.count, i => model.get(i)[role], item[role], descending)
-        model.insert(index, item)
+    // Inserts an activity row by bisection on its "sort" key, descending: after every row with a
+    // greater key, so that among equal keys the latest arrival stands first.
+    function insertSorted(row) {
+        const keys = root._sortKeys
+        const index = Data.insertionIndex(keys.length, i => keys[i], row.sort, true)
+        keys.splice(index, 0, row.sort)
+        dataList.insert(index, row)
         return index
     }
 
@@ -204,7 +212,7 @@ Rectangle {
             value: String(code),
             sort: t
         }
-        root.insertSorted(dataList, row, "sort", Qt.DescendingOrder)
+        root.insertSorted(row)
     }
 
     onLogEventChanged: requireDataOnChange()

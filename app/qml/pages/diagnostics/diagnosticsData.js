@@ -35,3 +35,23 @@ function clampedContentY(y, originY, contentHeight, viewHeight) {
 function reportFileName(path) {
     return /\.pdf$/i.test(path) ? path : path + ".pdf"
 }
+
+// A set of sequence numbers with constant-time lookups (the engine's own Set searches its keys
+// one by one, which makes a replay of a long log quadratic).
+function SeqSet() {
+    this.keys = {}
+    this.size = 0
+}
+SeqSet.prototype.has = function(seq) {
+    return this.keys[seq] === true
+}
+SeqSet.prototype.add = function(seq) {
+    if (this.keys[seq] !== true) {
+        this.keys[seq] = true
+        ++this.size
+    }
+}
+SeqSet.prototype.clear = function() {
+    this.keys = {}
+    this.size = 0
+}
