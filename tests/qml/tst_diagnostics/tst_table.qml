@@ -288,6 +288,20 @@ Item {
             verify(t.view.contentY - t.view.originY <= last, "at most the end: " + t.view.contentY + " > " + last)
         }
 
+        // A full reload of the activity log into fewer rows than the view was scrolled past.
+        function test_activity_reload_clamped() {
+            const t = make(activity(3, 40))
+            for (let i = 1; i <= 40; ++i)
+                fakeService.activityEvent(i, 1000 + i, 0, 1, 0)
+            t.view.contentY = 40 * 40 - t.view.height
+            fakeService.eventCacheReset(0)
+            for (let i = 1; i <= 3; ++i)
+                fakeService.activityEvent(100 + i, 2000 + i, 0, 1, 0)
+            waitForRendering(t)
+            compare(t.rows.count, 3)
+            compare(t.view.contentY, t.view.originY)
+        }
+
         function test_scroll_handle_data() {
             return [
                 { tag: "empty", rows: 0, handle: false },
