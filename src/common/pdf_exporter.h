@@ -2,12 +2,16 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 class QQmlEngine;
 class QJSEngine;
 
 namespace tessaravolt::common {
+
+// A save dialog's answer as a path: a local-file URL becomes its local path, any other text stays.
+QString normalizedLocalPath(const QString& path);
 
 // Writes the diagnostic report and the application log to files chosen by the user.
 class PdfExporter : public QObject
@@ -21,10 +25,15 @@ public:
     static PdfExporter* instance();
     ~PdfExporter() override;
 
+    // The lists hold event-log display maps, newest first. True only when the whole report stands
+    // at the path (".pdf" appended when missing); on failure any earlier file there is left as it was.
+    Q_INVOKABLE bool exportDiagnosticReport(const QString& path, const QString& modelNo, const QString& serialNo,
+                                            const QString& hardwareVersion, const QString& firmwareVersion,
+                                            const QVariantList& activityLogs, const QVariantList& abnormalLogs);
     Q_INVOKABLE bool exportLog(const QString& path);
 
 private:
-    PdfExporter() = default;
+    explicit PdfExporter(QObject* parent = nullptr) : QObject(parent) {}
 };
 
 } // namespace tessaravolt::common
