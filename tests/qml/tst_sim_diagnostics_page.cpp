@@ -11,10 +11,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -230,6 +232,138 @@ private slots:
                 dir.filePath(english ? QStringLiteral("sim-activity-en.png") : QStringLiteral("sim-activity-zh.png"))));
         }
         I18n::instance()->toggleLanguage();
+    }
+
+    // Generate Report: the proposed file in a folder that exists, the file written, and an
+    // existing file replaced only once the user confirms.
+    void writesTheReport()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+
+        SimulatedPowerBank bank(SimulatedPowerBank::demoModel(), supportedIdentity());
+        const DiagnosticsWindow main = connectedOnDiagnostics();
+        QVERIFY(main.window);
+        QVERIFY(main.connected());
+        HidServiceApi* api = HidServiceApi::instance();
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs().size(), 36, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(api->getCachedAbnormalLogs().size(), 12, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(main.page()->property("productSn").toString(), QStringLiteral("TV25K140-0001234"), 5000);
+
+        QObject* dialog = nullptr;
+        for (QObject* o : main.page()->findChildren<QObject*>(QStringLiteral("pdfSaveDialog")))
+            dialog = o;
+        QVERIFY(dialog);
+        QCOMPARE(dialog->property("title").toString(), QStringLiteral("Export Diagnostic Report"));
+        QCOMPARE(dialog->property("acceptLabel").toString(), QStringLiteral("Save"));
+        QCOMPARE(dialog->property("defaultSuffix").toString(), QStringLiteral("pdf"));
+        QCOMPARE(dialog->property("nameFilters").toStringList(), QStringList{QStringLiteral("PDF files (*.pdf)")});
+
+        QQuickItem* button = main.item("generateReportButton");
+        QVERIFY(button);
+        const auto pressButton = [&] {
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        };
+        const QRegularExpression name(QStringLiteral("/diagnostic_report_\\d{4}(_\\d\\d){5}(\\.pdf)?$"));
+        // No Documents folder: the home folder.
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        QString proposed = dialog->property("currentFile").toUrl().toLocalFile();
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(home.path()).absoluteFilePath());
+        QVERIFY2(name.match(proposed).hasMatch(), qPrintable(proposed));
+        QTest::qWait(200);
+        QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-report-dialog-en.png"))));
+        QMetaObject::invokeMethod(dialog, "close");
+        QTRY_VERIFY(!dialog->property("visible").toBool());
+        // With one: there.
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        proposed = dialog->property("currentFile").toUrl().toLocalFile();
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(home.filePath(QStringLiteral("Documents"))).absoluteFilePath());
+
+        // The user types a name into the dialog and presses Return, in the proposed folder.
+        const auto chooseFile = [&](const QString& fileName) {
+            QQuickItem* field = nullptr;
+            for (QQuickItem* i : main.window->findChildren<QQuickItem*>(QStringLiteral("fileNameTextField")))
+                if (i->isVisible())
+                    field = i;
+            QVERIFY(field);
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              field->mapToScene(QPointF(field->width() / 2, field->height() / 2)).toPoint());
+            QTest::keyClick(main.window, Qt::Key_A, Qt::ControlModifier);
+            for (const QChar c : fileName)
+                QTest::keyClick(main.window, c.toLatin1());
+            QTest::keyClick(main.window, Qt::Key_Return);
+            QQuickItem* save = nullptr;
+            for (QQuickItem* i : main.window->findChildren<QQuickItem*>())
+                if (i->isVisible() && i->property("text").toString() == QLatin1String("Save")
+                    && i->inherits("QQuickAbstractButton"))
+                    save = i;
+            QVERIFY(save);
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
+            QTRY_VERIFY(!dialog->property("visible").toBool());
+        };
+        const QString documents = home.filePath(QStringLiteral("Documents"));
+        // A name chosen without the suffix is written with it.
+        const QString chosen = documents + QStringLiteral("/my report");
+        chooseFile(QStringLiteral("my report"));
+        const QString written = chosen + QStringLiteral(".pdf");
+        QTRY_VERIFY(QFileInfo::exists(written));
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {written, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(20000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        for (const QString& expected : {QStringLiteral("TV-25K140"), QStringLiteral("TV25K140-0001234"),
+                                        QStringLiteral("HW 1.2"), QStringLiteral("FW 1.0.8"),
+                                        QStringLiteral("UVP Protection Activated"), QStringLiteral("11.3 V"),
+                                        I18n::resolveActivityEvent(bank.model().activityLog.records.first().info,
+                                                                   I18n::instance()->language())})
+            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" missing in:\n") + text.left(2000)));
+
+        // The same file again: nothing is written until the user confirms.
+        {
+            QFile file(written);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("kept");
+        }
+        const auto content = [&] {
+            QFile file(written);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QObject* confirm = main.object("reportReplaceConfirm");
+        QVERIFY(confirm);
+        for (const QString& again : {written, chosen}) {
+            pressButton();
+            QTRY_VERIFY(dialog->property("visible").toBool());
+            chooseFile(QFileInfo(again).fileName());
+            QTRY_VERIFY(confirm->property("visible").toBool());
+            QCOMPARE(content(), QByteArray("kept"));
+            if (again == written) {
+                QTest::qWait(100);
+                QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-report-replace-en.png"))));
+            }
+            QQuickItem* cancel = main.item("replaceCancel");
+            QVERIFY(cancel);
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              cancel->mapToScene(QPointF(cancel->width() / 2, cancel->height() / 2)).toPoint());
+            QTRY_VERIFY(!confirm->property("visible").toBool());
+            QCOMPARE(content(), QByteArray("kept"));
+        }
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        chooseFile(QFileInfo(written).fileName());
+        QTRY_VERIFY(confirm->property("visible").toBool());
+        QQuickItem* replace = main.item("replaceAccept");
+        QVERIFY(replace);
+        QTest::mouseClick(main.window, Qt::LeftButton, {},
+                          replace->mapToScene(QPointF(replace->width() / 2, replace->height() / 2)).toPoint());
+        QTRY_VERIFY(content().startsWith("%PDF"));
     }
 };
 
