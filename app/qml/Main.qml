@@ -74,9 +74,8 @@ ApplicationWindow {
             return
         titlePressArea.exportLogClickCount = 0
         const versionUnder = typeof APP_VERSION_UNDER !== "undefined" ? APP_VERSION_UNDER : ""
-        logSaveDialog.currentFile = proposedLogFile(
-            StandardPaths.writableLocation(StandardPaths.DocumentsLocation).toString(),
-            Theme.defaultFileName("app_log"), versionUnder)
+        logSaveDialog.currentFile = proposedLogFile(SaveLocation.proposedFolder().toString(),
+                                                    Theme.defaultFileName("app_log"), versionUnder)
         logSaveDialog.open()
     }
 
@@ -205,11 +204,25 @@ ApplicationWindow {
             title: qsTrId("export_log_u")
             fileMode: FileDialog.SaveFile
             nameFilters: ["Log files (*.log *.txt)", "All files (*)"]
-            onAccepted: exportLog(selectedFile.toString())
+            acceptLabel: qsTrId("save_u")
+            onAccepted: saveChosenLog(selectedFile.toString())
 
             function exportLog(path) {
                 PdfExporter.exportLog(path)
             }
+
+            function saveChosenLog(path) {
+                if (SaveLocation.exists(path))
+                    logReplaceConfirm.ask(path)
+                else
+                    exportLog(path)
+            }
+        }
+
+        ReplaceFileConfirm {
+            id: logReplaceConfirm
+            objectName: "logReplaceConfirm"
+            onReplaceConfirmed: function(path) { logSaveDialog.exportLog(path) }
         }
 
         MouseArea {

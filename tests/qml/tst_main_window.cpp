@@ -12,6 +12,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -267,14 +268,32 @@ private slots:
         QVERIFY2(settings > title, "no display-settings request after the title request");
     }
 
+    // The proposed folder is one the dialog can show: Documents when it exists, else the home folder.
+    void exportGesture_data()
+    {
+        QTest::addColumn<bool>("withDocuments");
+        QTest::newRow("Documents exists") << true;
+        QTest::newRow("no Documents folder") << false;
+    }
+
     void exportGesture()
     {
+        QFETCH(bool, withDocuments);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        if (withDocuments)
+            QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+
         const MainWindow main = loadMain(QSize(1008, 756));
         QObject* dialog = main.object("logSaveDialog");
         QQuickItem* pressArea = main.item("titlePressArea");
         QVERIFY(dialog && pressArea);
         const QPoint title = main.toWindow(QPointF(128, 71));
         QCOMPARE(dialog->property("title").toString(), QStringLiteral("Export Log"));
+        QCOMPARE(dialog->property("acceptLabel").toString(), QStringLiteral("Save"));
         QCOMPARE(dialog->property("nameFilters").toStringList(),
                  QStringList({QStringLiteral("Log files (*.log *.txt)"), QStringLiteral("All files (*)")}));
         QCOMPARE(dialog->property("defaultSuffix").toString(), QString());
@@ -297,22 +316,44 @@ private slots:
         QTRY_VERIFY(dialog->property("visible").toBool());
 
         const QString proposed = dialog->property("currentFile").toUrl().toString();
-        const QString documents = QUrl::fromLocalFile(
-            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).toString();
+        const QString folder = QUrl::fromLocalFile(withDocuments ? home.filePath(QStringLiteral("Documents"))
+                                                                 : home.path()).toString();
         QVERIFY2(QRegularExpression(QStringLiteral("^%1/app_log_\\d{4}(_\\d\\d){5}_1_0_8$")
-                                        .arg(QRegularExpression::escape(documents)))
+                                        .arg(QRegularExpression::escape(folder)))
                      .match(proposed).hasMatch(),
                  qPrintable(proposed));
+        QMetaObject::invokeMethod(dialog, "close");
 
         // Accepting hands the chosen file to the log export.
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("chosen.log"));
+        QTemporaryDir chosenFolder;
+        const QString path = chosenFolder.filePath(QStringLiteral("chosen.log"));
+        const QString url = QUrl::fromLocalFile(path).toString();
         LoggerManager::instance() << "exported by the gesture" << std::endl;
-        QVERIFY(QMetaObject::invokeMethod(dialog, "exportLog", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString())));
+        QVERIFY(QMetaObject::invokeMethod(dialog, "saveChosenLog", Q_ARG(QVariant, url)));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("exported by the gesture"));
-        QMetaObject::invokeMethod(dialog, "close");
+        file.close();
+
+        // An existing file is replaced only after the user says so.
+        QObject* confirm = main.object("logReplaceConfirm");
+        QVERIFY(confirm);
+        LoggerManager::instance() << "second export" << std::endl;
+        QVERIFY(QMetaObject::invokeMethod(dialog, "saveChosenLog", Q_ARG(QVariant, url)));
+        QTRY_VERIFY(confirm->property("visible").toBool());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains("second export"));
+        file.close();
+        QMetaObject::invokeMethod(confirm, "close");
+        QTRY_VERIFY(!confirm->property("visible").toBool());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains("second export"));
+        file.close();
+        QVERIFY(QMetaObject::invokeMethod(dialog, "saveChosenLog", Q_ARG(QVariant, url)));
+        QTRY_VERIFY(confirm->property("visible").toBool());
+        QVERIFY(QMetaObject::invokeMethod(confirm, "confirm"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("second export"));
     }
 
     void screenshotIdleEnglishAndChinese()

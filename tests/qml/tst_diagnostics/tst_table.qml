@@ -1,0 +1,370 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Tessaravolt
+
+// The event-log table against a stand-in fakeService that records every call and serves the
+// abnormal snapshot from a list of its own.
+Item {
+    id: stage
+    width: 1132
+    height: 331
+
+    QtObject {
+        id: fakeService
+
+        signal activityEvent(int seq, double ts, int status, int info, int code)
+        signal eventCacheReset(int eventType)
+
+        property var calls: []
+        property double revision: 0
+        property var cache: []
+        property var snapshot: []
+        // For each page read: its offset and the rows the table held when asked.
+        property var reads: []
+
+        function requestActivityEvents(no, amount) { calls.push("request " + no + " " + amount) }
+        function probeActivityEvents(no, amount) { calls.push("probe " + no + " " + amount) }
+        function abnormalLogCacheMeta() { return { revision: revision, available: cache.length } }
+        function beginAbnormalLogSnapshot() {
+            calls.push("snapshot")
+            snapshot = cache.slice()
+            return { snapshotRevision: revision, available: snapshot.length }
+        }
+        function readAbnormalLogSnapshot(offset, limit) {
+            reads.push({ offset: offset, at: Date.now(), rows: table ? table.rows.count : -1 })
+            return snapshot.slice(offset, offset + Math.min(limit, 50))
+        }
+
+        // Abnormal rows newest first, seq from `first` down.
+        function fill(count, first) {
+            const rows = []
+            for (let i = 0; i < count; ++i) {
+                const seq = first - i
+                rows.push({ seq: seq, date: "2026/01/01", time: "10:00", state: 1, event: i % 6,
+                            value: String(seq), sort: (1700000000 + seq) * 1000 })
+            }
+            cache = rows
+        }
+
+        function reset() {
+            calls = []
+            reads = []
+            cache = []
+            snapshot = []
+            revision = 0
+        }
+    }
+
+    property DiagnosticTable table: null
+
+    Component {
+        id: tableComponent
+        DiagnosticTable {
+            width: 1132
+            height: 331
+            service: fakeService
+        }
+    }
+
+    TestCase {
+        id: testCase
+        name: "DiagnosticTable"
+        when: windowShown
+
+        function activity(no, count) { return { isActivity: true, no: no, count: count } }
+        function abnormal(no, count) { return { isActivity: false, no: no, count: count } }
+
+        function make(logEvent) {
+            stage.table = createTemporaryObject(tableComponent, stage, { logEvent: logEvent })
+            verify(stage.table)
+            return stage.table
+        }
+
+        function seqs(t) {
+            const out = []
+            for (let i = 0; i < t.rows.count; ++i)
+                out.push(t.rows.get(i).seq)
+            return out
+        }
+
+        function eventTexts(t) {
+            const found = []
+            const walk = item => {
+                if (item.objectName === "eventText" && item.visible)
+                    found.push(item)
+                for (let i = 0; i < item.children.length; ++i)
+                    walk(item.children[i])
+            }
+            walk(t.view.contentItem)
+            return found.sort((a, b) => a.mapToItem(t, 0, 0).y - b.mapToItem(t, 0, 0).y).map(i => i.text)
+        }
+
+        function init() {
+            fakeService.reset()
+            if (!I18n.isEn)
+                I18n.toggleLanguage()
+        }
+
+        function cleanup() {
+            stage.table = null
+        }
+
+        function cleanupTestCase() {
+            if (!I18n.isEn)
+                I18n.toggleLanguage()
+        }
+
+        // Each delivery: [seq, ts]; null stands for eventCacheReset(0).
+        function test_activity_order_data() {
+            return [
+                { tag: "newest first", deliveries: [[1, 100], [2, 300], [3, 200]], shown: [2, 3, 1] },
+                { tag: "equal stamps: latest arrival first", deliveries: [[1, 100], [2, 100], [3, 100]],
+                  shown: [3, 2, 1] },
+                { tag: "older than all goes last, newer than all first",
+                  deliveries: [[5, 500], [4, 400], [9, 50], [8, 900]], shown: [8, 5, 4, 9] },
+                { tag: "repeated sequence numbers give one row",
+                  deliveries: [[1, 100], [2, 200], [1, 100], [2, 200], [1, 999]], shown: [2, 1] },
+                { tag: "replay of the whole cache adds nothing",
+                  deliveries: [[3, 30], [2, 20], [1, 10], [3, 30], [2, 20], [1, 10]], shown: [3, 2, 1] },
+                { tag: "reset in the middle of a replay",
+                  deliveries: [[3, 30], [2, 20], null, [3, 30], [1, 10], [2, 20], [4, 20]], shown: [3, 4, 2, 1] },
+                { tag: "reset at the end empties", deliveries: [[1, 10], [2, 20], null], shown: [] }
+            ]
+        }
+
+        function test_activity_order(data) {
+            const t = make(activity(3, 40))
+            for (const d of data.deliveries) {
+                if (d === null)
+                    fakeService.eventCacheReset(0)
+                else
+                    fakeService.activityEvent(d[0], d[1], 0, 1, -7)
+            }
+            compare(seqs(t), data.shown)
+            compare(t._uniqueSet.size, data.shown.length)
+        }
+
+        function test_activity_row_texts() {
+            const t = make(activity(3, 1))
+            const ts = new Date(2026, 0, 2, 3, 4, 5).getTime() / 1000
+            fakeService.activityEvent(11, ts, 2, 4, -32768)
+            fakeService.activityEvent(12, ts - 60, 0, 99, 0)
+            const row = t.rows.get(0)
+            compare([row.seq, row.date, row.time, row.state, row.event, row.value, row.sort],
+                    [11, "2026/01/02", "03:04", 2, 4, "-32768", ts * 1000])
+            compare(t.rows.get(1).value, "0")
+            waitForRendering(t)
+            compare(eventTexts(t), [I18n.resolveActivityEvent(4, I18n.language), "Unknown"])
+        }
+
+        // The selector's changes and the requests they make.
+        function test_requests() {
+            const t = make(activity(-1, 0))
+            compare(fakeService.calls, [], "no request before the statistics")
+            t.logEvent = activity(3, 40)
+            compare(fakeService.calls, ["request 3 40", "probe 3 40"])
+            t.logEvent = activity(3, 41)
+            compare(fakeService.calls, ["request 3 40", "probe 3 40", "request 3 41"])
+            t.logEvent = activity(3, 41)
+            compare(fakeService.calls.length, 4, "an equal selector still asks")
+            t.logEvent = abnormal(1, 5)
+            compare(fakeService.calls[4], "snapshot")
+            t.logEvent = abnormal(1, 6)
+            compare(fakeService.calls.length, 5, "the abnormal log is watched, not asked for")
+            t.logEvent = activity(3, 0)
+            compare(fakeService.calls.slice(5), ["request 3 0"], "no probe for an empty log")
+            t.logEvent = activity(3, 2)
+            compare(fakeService.calls.slice(6), ["request 3 2"], "the probe flag was used up")
+        }
+
+        function test_records_while_abnormal_are_dropped() {
+            const t = make(abnormal(1, 0))
+            fakeService.activityEvent(1, 100, 0, 1, 0)
+            compare(t.rows.count, 0)
+            fakeService.eventCacheReset(0)
+            t.logEvent = activity(3, 1)
+            fakeService.activityEvent(1, 100, 0, 1, 0)
+            compare(seqs(t), [1])
+        }
+
+        function test_abnormal_batches() {
+            fakeService.fill(120, 500)
+            const start = Date.now()
+            const t = make(activity(3, 0))
+            t.logEvent = abnormal(1, 120)
+            compare(t.rows.count, 0, "empty until the first page")
+            tryCompare(t.rows, "count", 120, 2000)
+            compare(fakeService.reads.map(r => r.offset), [0, 50, 100])
+            compare(fakeService.reads.map(r => r.rows), [0, 50, 100])
+            for (let i = 1; i < fakeService.reads.length; ++i) {
+                const gap = fakeService.reads[i].at - fakeService.reads[i - 1].at
+                verify(gap >= 10, "pages " + gap + " ms apart")
+            }
+            verify(fakeService.reads[0].at - start >= 10)
+            compare(seqs(t), fakeService.cache.map(r => r.seq))
+            compare(t.view.contentY, t.view.originY, "shown from the top")
+            // The first timer check finds the revision on screen.
+            wait(50)
+            compare(fakeService.calls.filter(c => c === "snapshot").length, 1)
+        }
+
+        function test_revision_change_during_rendering_waits() {
+            fakeService.fill(120, 500)
+            const t = make(abnormal(1, 120))
+            tryVerify(() => t.rows.count >= 50, 1000)
+            fakeService.fill(130, 510)
+            fakeService.revision = 1
+            t.checkAbnormalCache()
+            tryCompare(t.rows, "count", 120, 1000)
+            compare(seqs(t), Array.from({ length: 120 }, (v, i) => 500 - i))
+            compare(fakeService.calls.filter(c => c === "snapshot").length, 1)
+            // The next timer check renders the new cache, again without duplicates.
+            tryCompare(t.rows, "count", 130, 4000)
+            compare(seqs(t), Array.from({ length: 130 }, (v, i) => 510 - i))
+        }
+
+        function test_switch_during_rendering_starts_over() {
+            fakeService.fill(120, 500)
+            const t = make(abnormal(1, 120))
+            tryVerify(() => t.rows.count >= 50, 1000)
+            t.logEvent = activity(3, 0)
+            compare(t.rows.count, 0)
+            wait(60)
+            compare(t.rows.count, 0, "no page after the switch")
+            fakeService.fill(80, 300)
+            t.logEvent = abnormal(1, 80)
+            tryCompare(t.rows, "count", 80, 1000)
+            wait(60)
+            compare(seqs(t), Array.from({ length: 80 }, (v, i) => 300 - i))
+        }
+
+        function test_empty_snapshot() {
+            const t = make(abnormal(1, 0))
+            compare(t._snapshotRendering, false)
+            compare(t._renderedRevision, 0)
+            compare(t.rows.count, 0)
+        }
+
+        function test_position_kept() {
+            fakeService.fill(100, 100)
+            const t = make(abnormal(1, 100))
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            compare(t.rows.count, 100)
+            // Row seq 57 is index 43: scroll to 12 pixels past its top edge.
+            t.view.contentY = 43 * 40 + 12
+            fakeService.fill(110, 110)
+            fakeService.revision = 1
+            t.checkAbnormalCache()
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            compare(t.rows.count, 110)
+            const top = t.view.indexAt(1, t.view.contentY + 1)
+            compare(t.rows.get(top).seq, 57)
+            compare(t.view.contentY - top * 40, 12)
+        }
+
+        function test_position_clamped_data() {
+            return [
+                // Scrolled near the end, the anchor row is gone from a much shorter log.
+                { tag: "anchor gone", before: 100, after: 10, scrollTo: 80 * 40 },
+                // The anchor row is still there but near the end of the new log.
+                { tag: "anchor near the end", before: 100, after: 60, scrollTo: 58 * 40 + 30, afterFirst: 100 },
+                { tag: "log emptied", before: 100, after: 0, scrollTo: 50 * 40 }
+            ]
+        }
+
+        function test_position_clamped(data) {
+            fakeService.fill(data.before, 1000)
+            const t = make(abnormal(1, data.before))
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            t.view.contentY = data.scrollTo
+            fakeService.fill(data.after, data.afterFirst !== undefined ? data.afterFirst + 1000 - 100 : 2000)
+            fakeService.revision = 1
+            t.checkAbnormalCache()
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            compare(t.rows.count, data.after)
+            const last = Math.max(0, data.after * 40 - t.view.height)
+            verify(t.view.contentY >= t.view.originY, "not above the start")
+            verify(t.view.contentY - t.view.originY <= last, "at most the end: " + t.view.contentY + " > " + last)
+        }
+
+        // A full reload of the activity log into fewer rows than the view was scrolled past.
+        function test_activity_reload_clamped() {
+            const t = make(activity(3, 40))
+            for (let i = 1; i <= 40; ++i)
+                fakeService.activityEvent(i, 1000 + i, 0, 1, 0)
+            t.view.contentY = 40 * 40 - t.view.height
+            fakeService.eventCacheReset(0)
+            for (let i = 1; i <= 3; ++i)
+                fakeService.activityEvent(100 + i, 2000 + i, 0, 1, 0)
+            waitForRendering(t)
+            compare(t.rows.count, 3)
+            compare(t.view.contentY, t.view.originY)
+        }
+
+        function test_scroll_handle_data() {
+            return [
+                { tag: "empty", rows: 0, handle: false },
+                { tag: "fits", rows: 6, handle: false },
+                { tag: "longer than the view", rows: 40, handle: true }
+            ]
+        }
+
+        function test_scroll_handle(data) {
+            fakeService.fill(data.rows, 100)
+            const t = make(abnormal(1, data.rows))
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            waitForRendering(t)
+            const bar = t.view.ScrollBar.vertical
+            compare(bar.width, 18)
+            compare(bar.contentItem.visible, data.handle)
+        }
+
+        function test_language_switch() {
+            fakeService.fill(6, 100)
+            const t = make(abnormal(1, 6))
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            waitForRendering(t)
+            const english = eventTexts(t)
+            compare(english, fakeService.cache.map(r => I18n.resolveAbnormalEvent(r.event, r.state, I18n.language)))
+            const calls = fakeService.calls.length
+            I18n.toggleLanguage()
+            const chinese = eventTexts(t)
+            compare(chinese.length, 6)
+            for (let i = 0; i < 6; ++i)
+                verify(chinese[i] !== english[i], chinese[i])
+            compare(chinese, fakeService.cache.map(r => I18n.resolveAbnormalEvent(r.event, r.state, I18n.language)))
+            compare(fakeService.calls.length, calls, "nothing asked again")
+            compare(t.rows.get(0).date, "2026/01/01")
+        }
+
+        // Stripes, the rounded row at the bottom of the view and the corner masks.
+        function test_look() {
+            fakeService.fill(20, 100)
+            const t = make(abnormal(1, 20))
+            tryCompare(t, "_snapshotRendering", false, 2000)
+            waitForRendering(t)
+            const image = grabImage(t)
+            const near = (c, hex) => Math.abs(c.r * 255 - parseInt(hex.substr(1, 2), 16)) <= 3
+                                     && Math.abs(c.g * 255 - parseInt(hex.substr(3, 2), 16)) <= 3
+                                     && Math.abs(c.b * 255 - parseInt(hex.substr(5, 2), 16)) <= 3
+            // Row 0 (y 43..83) shows the table body, row 1 the darker stripe.
+            verify(near(image.pixel(600, 50), "#282828"))
+            verify(near(image.pixel(600, 90), "#232323"))
+            // The header and its rule.
+            verify(near(image.pixel(600, 5), "#232323"))
+            verify(near(image.pixel(600, 41), "#323232"))
+            // Bottom corners in the panel colour, whatever lies under them.
+            verify(near(image.pixel(1, 330), "#323232"))
+            verify(near(image.pixel(1131, 330), "#323232"))
+            const rows = []
+            for (let i = 0; i < 20; ++i) {
+                const item = t.view.itemAtIndex(i)
+                if (item && item.isViewportLast)
+                    rows.push(i)
+            }
+            verify(rows.length > 0 && rows[0] === 6, "row 6 reaches the bottom of the view: " + rows)
+            image.save(diagnosticsScreenshotDir + "/table.png")
+        }
+    }
+}

@@ -1,0 +1,371 @@
+// The diagnostics page of the whole program against the simulated power bank: the statistics, both
+// event logs and their updates, the requests the log selector makes, and the diagnostic report.
+#include "sim/simulated_power_bank.h"
+
+#include "common/i18n.h"
+#include "qml/main_window_fixture.h"
+#include "transport/hid_bridge.h"
+#include "transport/hid_service_api.h"
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <algorithm>
+
+Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
+
+using tessaravolt::common::I18n;
+using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::transport::HidServiceApi;
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 15000;
+
+SimulatedPowerBank::Identity supportedIdentity()
+{
+    SimulatedPowerBank::Identity identity;
+    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
+    return identity;
+}
+
+QDir screenshotDir()
+{
+    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
+    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("diagnostics-screenshots"))
+                                  : configured);
+    dir.mkpath(QStringLiteral("."));
+    return dir;
+}
+
+// The sequence numbers of a log as the table must show them: newest first, then highest number.
+QList<int> expectedOrder(const QList<SimulatedPowerBank::EventRecord>& records)
+{
+    QList<SimulatedPowerBank::EventRecord> sorted = records;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return a.ts != b.ts ? a.ts > b.ts : a.seq > b.seq;
+    });
+    QList<int> out;
+    for (const auto& r : sorted)
+        out << r.seq;
+    return out;
+}
+
+// Activity-log record requests (0x11/0x02 with log type 0), as the device received them.
+QList<QByteArray> activityRecordRequests(const SimulatedPowerBank& bank)
+{
+    QList<QByteArray> out;
+    for (const auto& r : bank.requestsFor(0x11, 0x02))
+        if (!r.payload.isEmpty() && r.payload.at(0) == 0)
+            out << r.payload;
+    return out;
+}
+
+int statisticsAnswers(const SimulatedPowerBank& bank)
+{
+    const auto answers = bank.answers();
+    return int(std::count_if(answers.begin(), answers.end(),
+                             [](const auto& a) { return a.command == 0x11 && a.subCommand == 0x01 && !a.injected; }));
+}
+
+struct DiagnosticsWindow : tessaravolt::test::LoadedMain
+{
+    QQuickItem* table() const { return item("diagnosticTable"); }
+    QAbstractItemModel* rows() const
+    {
+        return table() ? qvariant_cast<QAbstractItemModel*>(table()->property("rows")) : nullptr;
+    }
+    QVariant role(int row, const char* name) const
+    {
+        QAbstractItemModel* model = rows();
+        if (!model)
+            return {};
+        const int r = model->roleNames().key(name, -1);
+        return model->data(model->index(row, 0), r);
+    }
+    QList<int> seqs() const
+    {
+        QList<int> out;
+        for (int i = 0; rows() && i < rows()->rowCount(); ++i)
+            out << role(i, "seq").toInt();
+        return out;
+    }
+    QStringList strip() const
+    {
+        QStringList out;
+        for (const char* name : {"minTemp", "maxTemp", "minVol", "maxVol", "maxCharge", "maxDischarge"})
+            out << page()->property(name).toString();
+        return out;
+    }
+    void showLog(bool activity) const
+    {
+        QMetaObject::invokeMethod(page(), "showLog", Q_ARG(QVariant, activity));
+    }
+    // Statistics asked for now, and their answer handled.
+    bool askStatistics(const SimulatedPowerBank& bank) const
+    {
+        const int before = statisticsAnswers(bank);
+        if (!bank.waitUntil([&] {
+                HidServiceApi::instance()->requestStatisticEvents();
+                return statisticsAnswers(bank) > before;
+            }, 8000))
+            return false;
+        QTest::qWait(400);
+        return true;
+    }
+};
+
+DiagnosticsWindow connectedOnDiagnostics()
+{
+    DiagnosticsWindow main{tessaravolt::test::loadMainWindow()};
+    if (!main.window)
+        return main;
+    main.window->setProperty("currentPage", 4);
+    main.window->show();
+    if (!QTest::qWaitForWindowExposed(main.window))
+        return main;
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!main.connected() && waiting.elapsed() < kConnectTimeoutMs)
+        QTest::qWait(5);
+    return main;
+}
+
+} // namespace
+
+class TestSimDiagnosticsPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
+        if (!I18n::instance()->isEn())
+            I18n::instance()->toggleLanguage();
+    }
+
+    void showsAndFollowsBothLogs()
+    {
+        SimulatedPowerBank bank(SimulatedPowerBank::demoModel(), supportedIdentity());
+        const DiagnosticsWindow main = connectedOnDiagnostics();
+        QVERIFY(main.window);
+        QVERIFY(main.connected());
+        QCOMPARE(main.pageType(), QStringLiteral("DiagnosticsPage"));
+        const SimulatedPowerBank::Model model = bank.model();
+
+        // The statistics, and the activity log loaded by the first answer.
+        QTRY_COMPARE_WITH_TIMEOUT(main.strip(), QStringList({"-5 °C", "45 °C", "12 V", "17 V", "7 A", "10 A"}), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs(), expectedOrder(model.activityLog.records), 10000);
+        QCOMPARE(main.table()->property("_uniqueSet").isValid(), true);
+        const QList<QByteArray> load = activityRecordRequests(bank);
+        QVERIFY2(load.size() >= 12, qPrintable(QString::number(load.size())));
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(load[i], QByteArray::fromHex("00") + char(i * 3) + QByteArray::fromHex("0003"));
+
+        // Later answers with the same number and count: one probe of the newest three records each.
+        QTest::qWait(500);
+        bank.clearRecords();
+        QVERIFY(main.askStatistics(bank));
+        QVERIFY(main.askStatistics(bank));
+        const QList<QByteArray> probes = activityRecordRequests(bank);
+        QCOMPARE(probes.size(), statisticsAnswers(bank));
+        for (const QByteArray& p : probes)
+            QCOMPARE(p, QByteArray::fromHex("00000003"));
+        QCOMPARE(main.seqs(), expectedOrder(model.activityLog.records));
+
+        // The abnormal tab: the device's abnormal log, and no more activity requests.
+        main.showLog(false);
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs(), expectedOrder(model.abnormalLog.records), 5000);
+        bank.clearRecords();
+        QVERIFY(main.askStatistics(bank));
+        QVERIFY(main.askStatistics(bank));
+        QCOMPARE(activityRecordRequests(bank).size(), 0);
+        QCOMPARE(main.role(0, "value").toString(), QStringLiteral("11.300 V"));
+
+        const QDir dir = screenshotDir();
+        for (const bool english : {true, false}) {
+            if (I18n::instance()->isEn() != english)
+                I18n::instance()->toggleLanguage();
+            QTest::qWait(100);
+            QVERIFY(main.window->grabWindow().save(
+                dir.filePath(english ? QStringLiteral("sim-abnormal-en.png") : QStringLiteral("sim-abnormal-zh.png"))));
+        }
+        I18n::instance()->toggleLanguage();
+
+        // A record the device adds shows up without leaving the page, on either tab.
+        bank.update([](SimulatedPowerBank::Model& m) {
+            m.prependEvent(1, SimulatedPowerBank::EventRecord{0, 1790000000, 1, 1, 4, 12345});
+        });
+        QVERIFY(main.askStatistics(bank));
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs(), expectedOrder(bank.model().abnormalLog.records), 5000);
+        QCOMPARE(main.role(0, "value").toString(), QStringLiteral("12.345 A"));
+
+        main.showLog(true);
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs(), expectedOrder(model.activityLog.records), 5000);
+        bank.update([](SimulatedPowerBank::Model& m) {
+            m.prependEvent(0, SimulatedPowerBank::EventRecord{0, 1790000000, 0, 0, 2, 77});
+        });
+        QVERIFY(main.askStatistics(bank));
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs(), expectedOrder(bank.model().activityLog.records), 5000);
+        QCOMPARE(main.role(0, "value").toString(), QStringLiteral("77"));
+
+        for (const bool english : {true, false}) {
+            if (I18n::instance()->isEn() != english)
+                I18n::instance()->toggleLanguage();
+            QTest::qWait(100);
+            QVERIFY(main.window->grabWindow().save(
+                dir.filePath(english ? QStringLiteral("sim-activity-en.png") : QStringLiteral("sim-activity-zh.png"))));
+        }
+        I18n::instance()->toggleLanguage();
+    }
+
+    // Generate Report: the proposed file in a folder that exists, the file written, and an
+    // existing file replaced only once the user confirms.
+    void writesTheReport()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+
+        SimulatedPowerBank bank(SimulatedPowerBank::demoModel(), supportedIdentity());
+        const DiagnosticsWindow main = connectedOnDiagnostics();
+        QVERIFY(main.window);
+        QVERIFY(main.connected());
+        HidServiceApi* api = HidServiceApi::instance();
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs().size(), 36, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(api->getCachedAbnormalLogs().size(), 12, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(main.page()->property("productSn").toString(), QStringLiteral("TV25K140-0001234"), 5000);
+
+        QObject* dialog = nullptr;
+        for (QObject* o : main.page()->findChildren<QObject*>(QStringLiteral("pdfSaveDialog")))
+            dialog = o;
+        QVERIFY(dialog);
+        QCOMPARE(dialog->property("title").toString(), QStringLiteral("Export Diagnostic Report"));
+        QCOMPARE(dialog->property("acceptLabel").toString(), QStringLiteral("Save"));
+        QCOMPARE(dialog->property("defaultSuffix").toString(), QStringLiteral("pdf"));
+        QCOMPARE(dialog->property("nameFilters").toStringList(), QStringList{QStringLiteral("PDF files (*.pdf)")});
+
+        QQuickItem* button = main.item("generateReportButton");
+        QVERIFY(button);
+        const auto pressButton = [&] {
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        };
+        const QRegularExpression name(QStringLiteral("/diagnostic_report_\\d{4}(_\\d\\d){5}(\\.pdf)?$"));
+        // No Documents folder: the home folder.
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        QString proposed = dialog->property("currentFile").toUrl().toLocalFile();
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(home.path()).absoluteFilePath());
+        QVERIFY2(name.match(proposed).hasMatch(), qPrintable(proposed));
+        QTest::qWait(200);
+        QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-report-dialog-en.png"))));
+        QMetaObject::invokeMethod(dialog, "close");
+        QTRY_VERIFY(!dialog->property("visible").toBool());
+        // With one: there.
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        proposed = dialog->property("currentFile").toUrl().toLocalFile();
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(home.filePath(QStringLiteral("Documents"))).absoluteFilePath());
+
+        // The user types a name into the dialog and presses Return, in the proposed folder.
+        const auto chooseFile = [&](const QString& fileName) {
+            QQuickItem* field = nullptr;
+            for (QQuickItem* i : main.window->findChildren<QQuickItem*>(QStringLiteral("fileNameTextField")))
+                if (i->isVisible())
+                    field = i;
+            QVERIFY(field);
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              field->mapToScene(QPointF(field->width() / 2, field->height() / 2)).toPoint());
+            QTest::keyClick(main.window, Qt::Key_A, Qt::ControlModifier);
+            for (const QChar c : fileName)
+                QTest::keyClick(main.window, c.toLatin1());
+            QTest::keyClick(main.window, Qt::Key_Return);
+            QQuickItem* save = nullptr;
+            for (QQuickItem* i : main.window->findChildren<QQuickItem*>())
+                if (i->isVisible() && i->property("text").toString() == QLatin1String("Save")
+                    && i->inherits("QQuickAbstractButton"))
+                    save = i;
+            QVERIFY(save);
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              save->mapToScene(QPointF(save->width() / 2, save->height() / 2)).toPoint());
+            QTRY_VERIFY(!dialog->property("visible").toBool());
+        };
+        const QString documents = home.filePath(QStringLiteral("Documents"));
+        // A name chosen without the suffix is written with it.
+        const QString chosen = documents + QStringLiteral("/my report");
+        chooseFile(QStringLiteral("my report"));
+        const QString written = chosen + QStringLiteral(".pdf");
+        QTRY_VERIFY(QFileInfo::exists(written));
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {written, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(20000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        for (const QString& expected : {QStringLiteral("TV-25K140"), QStringLiteral("TV25K140-0001234"),
+                                        QStringLiteral("HW 1.2"), QStringLiteral("FW 1.0.8"),
+                                        QStringLiteral("UVP Protection Activated"), QStringLiteral("11.3 V"),
+                                        I18n::resolveActivityEvent(bank.model().activityLog.records.first().info,
+                                                                   I18n::instance()->language())})
+            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" missing in:\n") + text.left(2000)));
+
+        // The same file again: nothing is written until the user confirms.
+        {
+            QFile file(written);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write("kept");
+        }
+        const auto content = [&] {
+            QFile file(written);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QObject* confirm = main.object("reportReplaceConfirm");
+        QVERIFY(confirm);
+        for (const QString& again : {written, chosen}) {
+            pressButton();
+            QTRY_VERIFY(dialog->property("visible").toBool());
+            chooseFile(QFileInfo(again).fileName());
+            QTRY_VERIFY(confirm->property("visible").toBool());
+            QCOMPARE(content(), QByteArray("kept"));
+            if (again == written) {
+                QTest::qWait(100);
+                QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-report-replace-en.png"))));
+            }
+            QQuickItem* cancel = main.item("replaceCancel");
+            QVERIFY(cancel);
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              cancel->mapToScene(QPointF(cancel->width() / 2, cancel->height() / 2)).toPoint());
+            QTRY_VERIFY(!confirm->property("visible").toBool());
+            QCOMPARE(content(), QByteArray("kept"));
+        }
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        chooseFile(QFileInfo(written).fileName());
+        QTRY_VERIFY(confirm->property("visible").toBool());
+        QQuickItem* replace = main.item("replaceAccept");
+        QVERIFY(replace);
+        QTest::mouseClick(main.window, Qt::LeftButton, {},
+                          replace->mapToScene(QPointF(replace->width() / 2, replace->height() / 2)).toPoint());
+        QTRY_VERIFY(content().startsWith("%PDF"));
+    }
+};
+
+QTEST_MAIN(TestSimDiagnosticsPage)
+#include "tst_sim_diagnostics_page.moc"
