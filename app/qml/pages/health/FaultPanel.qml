@@ -22,7 +22,7 @@ Rectangle {
         x: 26
         y: 20
         visible: panel.title !== ""
-        source: panel.warning ? "../assets/health_warning.svg" : "../assets/health_safety.svg"
+        source: panel.warning ? "../../assets/health_warning.svg" : "../../assets/health_safety.svg"
     }
 
     Loader {

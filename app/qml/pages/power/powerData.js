@@ -120,10 +120,10 @@ function fillHeight(soc, maxH) {
 
 function pluginForType(type) {
     if (type === 2)
-        return "../assets/power_a.svg";
+        return "../../assets/power_a.svg";
     if (type === 3)
-        return "../assets/power_w.svg";
-    return "../assets/power_c.svg";
+        return "../../assets/power_w.svg";
+    return "../../assets/power_c.svg";
 }
 
 function headerColorAt(position) {
