@@ -58,8 +58,8 @@ PageShell {
     }
 
     function generateReport() {
-        pdfSaveDialog.currentFile = Qt.url(SaveLocation.proposedFolder().toString() + "/"
-                                           + Theme.defaultFileName("diagnostic_report")).toString()
+        pdfSaveDialog.currentFile = Qt.url(String(SaveLocation.proposedFolder()) + "/"
+                                           + Theme.defaultFileName("diagnostic_report"))
         pdfSaveDialog.open()
     }
 

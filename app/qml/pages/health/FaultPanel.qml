@@ -103,16 +103,23 @@ Rectangle {
                 }
             }
 
-            onWidthChanged: Qt.callLater(information.fitForm)
-            onHeightChanged: Qt.callLater(information.fitForm)
-            Component.onCompleted: Qt.callLater(information.fitForm)
+            // Fits once, after the changes of this turn of the event loop.
+            function refit() {
+                // qmllint disable type
+                Qt.callLater(information.fitForm)
+                // qmllint enable type
+            }
+
+            onWidthChanged: information.refit()
+            onHeightChanged: information.refit()
+            Component.onCompleted: information.refit()
 
             Connections {
                 target: panel
-                function onTitleChanged() { Qt.callLater(information.fitForm); }
-                function onDescriptionChanged() { Qt.callLater(information.fitForm); }
-                function onWarningStatusChanged() { Qt.callLater(information.fitForm); }
-                function onProductStatusChanged() { Qt.callLater(information.fitForm); }
+                function onTitleChanged() { information.refit() }
+                function onDescriptionChanged() { information.refit() }
+                function onWarningStatusChanged() { information.refit() }
+                function onProductStatusChanged() { information.refit() }
             }
 
             // Lays out a value off screen, as the form would at the size being tried.
@@ -172,7 +179,7 @@ Rectangle {
                         Layout.preferredWidth: formGrid.maxLabelWidth
                         Layout.alignment: Qt.AlignLeft | Qt.AlignTop
                         text: qsTrId("description_u") + ":"
-                        onTextChanged: Qt.callLater(information.fitForm)
+                        onTextChanged: information.refit()
                         font.pixelSize: information.formPixelSize
                         font.weight: 600
                     }

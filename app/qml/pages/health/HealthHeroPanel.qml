@@ -83,7 +83,6 @@ Rectangle {
                 objectName: "heartImage"
                 anchors.fill: parent
                 source: "../../assets/battery_heart.svg"
-                scale: 1
 
                 SequentialAnimation on scale {
                     loops: Animation.Infinite

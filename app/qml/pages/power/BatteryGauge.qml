@@ -67,7 +67,7 @@ Item {
         Canvas {
             id: fillItem
 
-            property double wavePhase: 0
+            property double wavePhase
             readonly property double amplitude: 0.04 * height
             // Rows the waves can touch, their antialiased edge included.
             readonly property int waveBand: Math.ceil(2 * amplitude) + 1
