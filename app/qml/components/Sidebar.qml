@@ -62,8 +62,8 @@ Item {
         radius: Theme.panelRadius
         gradient: Gradient {
             orientation: Gradient.Horizontal
-            GradientStop { position: 0.0; color: "#282828" }
-            GradientStop { position: 1.0; color: "#323232" }
+            GradientStop { position: 0.0; color: Theme.panelDark }
+            GradientStop { position: 1.0; color: Theme.panel }
         }
 
         Column {
@@ -81,7 +81,7 @@ Item {
                     width: 100
                     height: 100
                     radius: Theme.panelRadius
-                    color: selected ? "#434343" : "transparent"
+                    color: selected ? Theme.tabSelected : "transparent"
 
                     Image {
                         objectName: "tabImage" + tab.modelData.index

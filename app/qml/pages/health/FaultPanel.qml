@@ -142,7 +142,7 @@ Rectangle {
                     objectName: "titleLabel"
                     Layout.fillWidth: true
                     text: panel.title
-                    color: "#FF6700"
+                    color: Theme.warning
                     font.pixelSize: Theme.fontLarge
                     font.weight: 600
                     wrapMode: Text.NoWrap

@@ -30,7 +30,7 @@ Item {
                 ctx.arc(width / 2, height / 2, width / 2, Math.PI, 0, false)
                 ctx.lineTo(width, height / 2)
                 ctx.closePath()
-                ctx.fillStyle = "#009647"
+                ctx.fillStyle = Theme.greenDark
                 ctx.fill()
             }
         }
@@ -44,7 +44,7 @@ Item {
         height: 198
         color: "transparent"
         border.width: 9
-        border.color: "#009647"
+        border.color: Theme.greenDark
         radius: 20
     }
 
@@ -89,7 +89,7 @@ Item {
                 ctx.lineTo(5, h)
                 ctx.quadraticCurveTo(0, h, 0, h - 5)
                 ctx.closePath()
-                ctx.fillStyle = "#00C839"
+                ctx.fillStyle = Theme.green
                 ctx.fill()
             }
 
@@ -113,13 +113,13 @@ Item {
                     x: fillItem.waveShift - fillItem.width
                     wavelength: fillItem.width
                     amplitude: fillItem.amplitude
-                    colour: "#009647"
+                    colour: Theme.greenDark
                 }
                 WaveStrip {
                     x: -fillItem.waveShift
                     wavelength: fillItem.width
                     amplitude: fillItem.amplitude
-                    colour: "#00C839"
+                    colour: Theme.green
                 }
             }
         }

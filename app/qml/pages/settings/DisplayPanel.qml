@@ -86,8 +86,8 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             radius: Theme.panelRadius
             border.width: 4
-            border.color: "#056922"
-            color: "#127D31"
+            border.color: Theme.resetButtonBorder
+            color: Theme.resetButton
 
             MouseArea {
                 objectName: "resetArea"
