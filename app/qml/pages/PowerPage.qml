@@ -23,41 +23,43 @@ PageShell {
     readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
 
     function requestPortInfo() {
-        const requests = PowerData.portRequests(root.portCount);
+        const requests = PowerData.portRequests(root.portCount)
         for (let i = 0; i < requests.length; ++i)
-            HidServiceApi.requestInputOutputInfo(requests[i][0], requests[i][1]);
+            HidServiceApi.requestInputOutputInfo(requests[i][0], requests[i][1])
     }
 
     function storePort(index, status, type, voltageMv, currentMa, protocol, powerW) {
         const record = PowerData.makePort(index, status, type, voltageMv, currentMa, powerW,
-                                          () => I18n.resolvePortProtocol(protocol, I18n.language));
+                                          () => I18n.resolvePortProtocol(protocol, I18n.language))
         if (record === null)
-            return;
-        root.inoutPorts[index] = record;
-        const derived = PowerData.derive(root.inoutPorts);
-        root.outputW = derived.outputW;
-        root.inputW = derived.inputW;
-        root.outputWMax = derived.outputWMax;
-        root.inputWMax = derived.inputWMax;
-        root.hasInput = derived.hasInput;
-        root.hasOutput = derived.hasOutput;
-        root.sortedIndexList = derived.sortedIndexList;
+            return
+        root.inoutPorts[index] = record
+        const derived = PowerData.derive(root.inoutPorts)
+        root.outputW = derived.outputW
+        root.inputW = derived.inputW
+        root.outputWMax = derived.outputWMax
+        root.inputWMax = derived.inputWMax
+        root.hasInput = derived.hasInput
+        root.hasOutput = derived.hasOutput
+        root.sortedIndexList = derived.sortedIndexList
     }
+
+    Component.onCompleted: HidServiceApi.requestPortCount()
 
     Connections {
         target: HidServiceApi
 
         function onSoc(percent) {
-            root.soc = percent;
+            root.soc = percent
         }
 
         function onPortCount(count) {
-            root.portCount = count;
-            root.requestPortInfo();
+            root.portCount = count
+            root.requestPortInfo()
         }
 
         function onPortInfo(index, status, type, voltageMv, currentMa, tempC, protocol, powerW) {
-            root.storePort(index, status, type, voltageMv, currentMa, protocol, powerW);
+            root.storePort(index, status, type, voltageMv, currentMa, protocol, powerW)
         }
     }
 
@@ -76,8 +78,6 @@ PageShell {
         triggeredOnStart: true
         onTriggered: HidServiceApi.requestCellRealtimeStatus()
     }
-
-    Component.onCompleted: HidServiceApi.requestPortCount()
 
     Rectangle {
         id: heroPanel
@@ -248,7 +248,7 @@ PageShell {
                     required property int index
 
                     function record() {
-                        return root.inoutPorts[root.sortedIndexList[index]];
+                        return root.inoutPorts[root.sortedIndexList[index]]
                     }
 
                     width: 280

@@ -82,24 +82,24 @@ Rectangle {
             readonly property int minimumFormPixelSize: 18
 
             function rowHeight(label, value, valueWidth) {
-                measure.width = valueWidth;
-                measure.text = value;
-                return Math.max(label.implicitHeight, measure.implicitHeight);
+                measure.width = valueWidth
+                measure.text = value
+                return Math.max(label.implicitHeight, measure.implicitHeight)
             }
 
             function fitForm() {
-                const available = information.height - 2 * information.padding;
+                const available = information.height - 2 * information.padding
                 for (let size = Theme.fontMedium; size >= information.minimumFormPixelSize; --size) {
-                    information.formPixelSize = size;
+                    information.formPixelSize = size
                     const valueWidth = Math.max(0, mainColumn.width - formGrid.maxLabelWidth
-                                                   - information.labelValueSpacing);
+                                                   - information.labelValueSpacing)
                     const needed = titleLabel.implicitHeight + information.titleBottomSpacing
                         + information.rowHeight(descLabel, panel.description, valueWidth)
                         + information.rowHeight(warnLabel, panel.warningStatus, valueWidth)
                         + information.rowHeight(prodLabel, panel.productStatus, valueWidth)
-                        + 2 * information.rowSpacing;
+                        + 2 * information.rowSpacing
                     if (needed <= available)
-                        return;
+                        return
                 }
             }
 
@@ -160,12 +160,12 @@ Rectangle {
 
                     // The widest label text, so the three values start at one x.
                     property real maxLabelWidth: {
-                        let widest = 0;
+                        let widest = 0
                         for (const label of [descLabel, warnLabel, prodLabel]) {
                             if (label.implicitWidth > widest)
-                                widest = label.implicitWidth;
+                                widest = label.implicitWidth
                         }
-                        return widest;
+                        return widest
                     }
 
                     Layout.fillWidth: true

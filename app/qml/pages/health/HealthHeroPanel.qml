@@ -43,14 +43,14 @@ Rectangle {
             Canvas {
                 anchors.fill: parent
                 onPaint: {
-                    const ctx = getContext("2d");
-                    ctx.clearRect(0, 0, width, height);
-                    ctx.beginPath();
-                    ctx.moveTo(0, height / 2);
-                    ctx.arc(width / 2, height / 2, width / 2, Math.PI, 0, false);
-                    ctx.closePath();
-                    ctx.fillStyle = Theme.greenDark;
-                    ctx.fill();
+                    const ctx = getContext("2d")
+                    ctx.clearRect(0, 0, width, height)
+                    ctx.beginPath()
+                    ctx.moveTo(0, height / 2)
+                    ctx.arc(width / 2, height / 2, width / 2, Math.PI, 0, false)
+                    ctx.closePath()
+                    ctx.fillStyle = Theme.greenDark
+                    ctx.fill()
                 }
             }
         }
