@@ -205,7 +205,7 @@ ApplicationWindow {
             fileMode: FileDialog.SaveFile
             nameFilters: ["Log files (*.log *.txt)", "All files (*)"]
             acceptLabel: qsTrId("save_u")
-            onAccepted: saveChosenLog(selectedFile.toString())
+            onAccepted: saveChosenLog(String(selectedFile))
 
             function exportLog(path) {
                 PdfExporter.exportLog(path)

@@ -10,9 +10,10 @@ qt_add_qml_module(tessaravolt_lib
   URI Tessaravolt
   VERSION 1.0
   RESOURCE_PREFIX /qt/qml
+  # Under a folder named as the module, so qmllint finds the module's qmldir and types.
+  OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/qml/Tessaravolt
   TYPEINFO Tessaravolt.qmltypes
   PLUGIN_TARGET tessaravolt_libplugin
   QML_FILES ${TESSARAVOLT_QML_FILES}
   RESOURCES ${TESSARAVOLT_QML_RESOURCES}
-  DEPENDENCIES QtQuick
-  NO_LINT)
+  DEPENDENCIES QtQuick)

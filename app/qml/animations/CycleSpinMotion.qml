@@ -13,7 +13,6 @@ Item {
         width: 123
         height: 123
         source: "../assets/circle_routing.svg"
-        rotation: 0
 
         SequentialAnimation on rotation {
             loops: Animation.Infinite

@@ -14,8 +14,8 @@ Item {
     readonly property real trackHeight: 40
     property real trackRadius: 0
     property color backgroundColor: "#33009647"
-    property color progressColor: "#009647"
-    property color seekColor: "#009647"
+    property color progressColor: Theme.greenDark
+    property color seekColor: Theme.greenDark
     readonly property real seekWidth: 4.5
     readonly property real seekHeight: 60
     readonly property real seekOffset: -seekWidth

@@ -94,9 +94,9 @@ Popup {
         width: Math.max(120, buttonText.implicitWidth + 40)
         height: 44
         radius: Theme.panelRadius
-        color: strong ? "#136038" : Theme.panelDark
+        color: strong ? Theme.actionButton : Theme.panelDark
         border.width: strong ? 4 : 3
-        border.color: strong ? "#055028" : Theme.panelDarker
+        border.color: strong ? Theme.actionButtonBorder : Theme.panelDarker
 
         AppText {
             id: buttonText

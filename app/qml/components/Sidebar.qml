@@ -8,6 +8,13 @@ Item {
     property bool warnEvent: false
     // Drives the current-event poll; follows the link unless a test sets it.
     property bool connected: HidAutoConnect.connected
+    readonly property var tabModel: [
+        { index: 1, icon: "../assets/tab_power.svg", iconSel: "../assets/tab_power_select.svg" },
+        { index: 2, icon: "../assets/tab_health.svg", iconSel: "../assets/tab_health_select.svg",
+          iconDot: "../assets/tab_health_dot.svg", iconDotSel: "../assets/tab_health_select_dot.svg" },
+        { index: 3, icon: "../assets/tab_settings.svg", iconSel: "../assets/tab_settings_select.svg" },
+        { index: 4, icon: "../assets/tab_diagnostics.svg", iconSel: "../assets/tab_diagnostics_select.svg" }
+    ]
 
     signal navigate(int index)
 
@@ -18,14 +25,6 @@ Item {
     }
 
     width: Theme.sidebarWidth
-
-    readonly property var tabModel: [
-        { index: 1, icon: "../assets/tab_power.svg", iconSel: "../assets/tab_power_select.svg" },
-        { index: 2, icon: "../assets/tab_health.svg", iconSel: "../assets/tab_health_select.svg",
-          iconDot: "../assets/tab_health_dot.svg", iconDotSel: "../assets/tab_health_select_dot.svg" },
-        { index: 3, icon: "../assets/tab_settings.svg", iconSel: "../assets/tab_settings_select.svg" },
-        { index: 4, icon: "../assets/tab_diagnostics.svg", iconSel: "../assets/tab_diagnostics_select.svg" }
-    ]
 
     Timer {
         id: currentEventTimer
@@ -62,8 +61,8 @@ Item {
         radius: Theme.panelRadius
         gradient: Gradient {
             orientation: Gradient.Horizontal
-            GradientStop { position: 0.0; color: "#282828" }
-            GradientStop { position: 1.0; color: "#323232" }
+            GradientStop { position: 0.0; color: Theme.panelDark }
+            GradientStop { position: 1.0; color: Theme.panel }
         }
 
         Column {
@@ -81,7 +80,7 @@ Item {
                     width: 100
                     height: 100
                     radius: Theme.panelRadius
-                    color: selected ? "#434343" : "transparent"
+                    color: selected ? Theme.tabSelected : "transparent"
 
                     Image {
                         objectName: "tabImage" + tab.modelData.index

@@ -48,9 +48,9 @@ Item {
         width: 34
         height: 34
         radius: 6
-        color: closeMouse.containsMouse ? "#3A2424" : "transparent"
+        color: closeMouse.containsMouse ? Theme.closeHover : "transparent"
         border.width: 1
-        border.color: closeMouse.containsMouse ? "#6F3A3A" : "transparent"
+        border.color: closeMouse.containsMouse ? Theme.closeHoverBorder : "transparent"
 
         AppText {
             objectName: "closeGlyph"

@@ -58,8 +58,8 @@ PageShell {
     }
 
     function generateReport() {
-        pdfSaveDialog.currentFile = Qt.url(SaveLocation.proposedFolder().toString() + "/"
-                                           + Theme.defaultFileName("diagnostic_report")).toString()
+        pdfSaveDialog.currentFile = Qt.url(String(SaveLocation.proposedFolder()) + "/"
+                                           + Theme.defaultFileName("diagnostic_report"))
         pdfSaveDialog.open()
     }
 
@@ -177,8 +177,8 @@ PageShell {
                 z: 0
                 radius: Theme.panelRadius
                 border.width: 4
-                border.color: "#055028"
-                color: "#136038"
+                border.color: Theme.actionButtonBorder
+                color: Theme.actionButton
 
                 MouseArea {
                     anchors.fill: parent

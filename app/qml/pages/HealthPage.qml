@@ -22,12 +22,12 @@ PageShell {
     // Stores the voltage of cell row + 1 (volts) and the total of all five cells, shown or not.
     function updateCellVoltage(row, value) {
         if (row < 0 || row > 4)
-            return;
-        cellVoltageModel.setProperty(row + 1, "voltage", value);
-        let total = 0;
+            return
+        cellVoltageModel.setProperty(row + 1, "voltage", value)
+        let total = 0
         for (let i = 1; i <= 5; ++i)
-            total += cellVoltageModel.get(i).voltage;
-        cellVoltageModel.setProperty(0, "voltage", total);
+            total += cellVoltageModel.get(i).voltage
+        cellVoltageModel.setProperty(0, "voltage", total)
     }
 
     HealthHeroPanel {
@@ -96,29 +96,29 @@ PageShell {
         target: HidServiceApi
 
         function onSoh(percent) {
-            root.soh = percent;
+            root.soh = percent
         }
 
         function onCycleCount(count) {
-            root.cycles = count;
+            root.cycles = count
         }
 
         function onCellDetailInfo(index, voltageMv, currentMa, tempC) {
             if (index === 0) {
                 // Fahrenheit from the unrounded Celsius value.
-                root.temperatureC = Math.round(tempC / 10);
-                root.temperatureF = Math.round(tempC / 10 * 9 / 5 + 32);
+                root.temperatureC = Math.round(tempC / 10)
+                root.temperatureF = Math.round(tempC / 10 * 9 / 5 + 32)
             } else if (index >= 1 && index <= 5) {
-                root.updateCellVoltage(index - 1, voltageMv / 1000);
+                root.updateCellVoltage(index - 1, voltageMv / 1000)
             }
         }
 
         function onCurrentEvent(type, info) {
-            root.currentEventRaw = { type: type, info: info };
+            root.currentEventRaw = { type: type, info: info }
         }
 
         function onBatteryInfo(cellCount, capacityMah, voltageMv, powerW, cycleRated, fullVoltageMv) {
-            root.maxIndex = Math.max(root.maxIndex, cellCount > 0 ? cellCount + 1 : 0);
+            root.maxIndex = Math.max(root.maxIndex, cellCount > 0 ? cellCount + 1 : 0)
         }
     }
 

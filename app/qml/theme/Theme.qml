@@ -19,6 +19,15 @@ QtObject {
     readonly property color green: "#00C839"
     readonly property color mutedText: "#9A9A9A"
     readonly property color disabled: "#5B5B5B"
+    readonly property color warning: "#FF6700"
+    readonly property color tabSelected: "#434343"
+    // The buttons that carry the page's main action, filled green.
+    readonly property color actionButton: "#136038"
+    readonly property color actionButtonBorder: "#055028"
+    readonly property color resetButton: "#127D31"
+    readonly property color resetButtonBorder: "#056922"
+    readonly property color closeHover: "#3A2424"
+    readonly property color closeHoverBorder: "#6F3A3A"
 
     // Inter stands in for the thin, regular and semibold roles; its Light face takes the thin
     // role because a request for weight 275 must not fall back to Regular.

@@ -1,6 +1,6 @@
 import QtQuick
 import QtTest
-import "qrc:/qt/qml/Tessaravolt/app/qml/pages/powerData.js" as PowerData
+import "qrc:/qt/qml/Tessaravolt/app/qml/pages/power/powerData.js" as PowerData
 
 // The power page's data rules, as the page ships them.
 TestCase {
@@ -180,10 +180,10 @@ TestCase {
     }
 
     function test_cardChoices() {
-        compare(PowerData.pluginForType(1), "../assets/power_c.svg");
-        compare(PowerData.pluginForType(2), "../assets/power_a.svg");
-        compare(PowerData.pluginForType(3), "../assets/power_w.svg");
-        compare(PowerData.pluginForType(4), "../assets/power_c.svg");
+        compare(PowerData.pluginForType(1), "../../assets/power_c.svg");
+        compare(PowerData.pluginForType(2), "../../assets/power_a.svg");
+        compare(PowerData.pluginForType(3), "../../assets/power_w.svg");
+        compare(PowerData.pluginForType(4), "../../assets/power_c.svg");
         compare([0, 1, 2, 3, 9].map(PowerData.headerColorAt).join(),
                 ["#64DD00", "#00C739", "#009546", "#009546", "#009546"].join());
     }

@@ -189,7 +189,7 @@ Item {
             compare(c.map(x => x.opacity).join(), "1,1,0.56,1");
             compare(c.map(x => x.isInput).join(), "true,false,false,false");
             compare(c.map(x => x.plugin).join(),
-                    "../assets/power_a.svg,../assets/power_c.svg,../assets/power_c.svg,../assets/power_w.svg");
+                    "../../assets/power_a.svg,../../assets/power_c.svg,../../assets/power_c.svg,../../assets/power_w.svg");
             compare(c[1].watts + "|" + c[1].volts + "|" + c[1].current + "|" + c[1].rating, "20.0|9.0|2.2|30.0");
             compare(c[3].protocol, I18n.resolvePortProtocol(54, I18n.language));
             // Four cards share the first row, 20 apart.
@@ -523,7 +523,7 @@ Item {
         function test_portCardLook(data) {
             const card = createTemporaryObject(cardComponent, stage,
                                                { portName: data.name, active: data.active, protocol: data.protocol,
-                                                 headerColor: "#64DD00", plugin: "../assets/power_c.svg" });
+                                                 headerColor: "#64DD00", plugin: "../../assets/power_c.svg" });
             verify(card);
             compare(card.opacity, data.active ? 1 : 0.56);
             compare(card.isNotAPort, data.name !== "A");

@@ -39,7 +39,7 @@ Rectangle {
         boundsMovement: Flickable.StopAtBounds
         onInteractiveChanged: {
             if (!interactive)
-                contentY = originY;
+                contentY = originY
         }
 
         ScrollBar.vertical: ScrollBar {

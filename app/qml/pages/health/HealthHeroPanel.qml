@@ -30,7 +30,7 @@ Rectangle {
             radius: 20
             color: "transparent"
             border.width: 9
-            border.color: "#009647"
+            border.color: Theme.greenDark
         }
 
         Item {
@@ -43,14 +43,14 @@ Rectangle {
             Canvas {
                 anchors.fill: parent
                 onPaint: {
-                    const ctx = getContext("2d");
-                    ctx.clearRect(0, 0, width, height);
-                    ctx.beginPath();
-                    ctx.moveTo(0, height / 2);
-                    ctx.arc(width / 2, height / 2, width / 2, Math.PI, 0, false);
-                    ctx.closePath();
-                    ctx.fillStyle = "#009647";
-                    ctx.fill();
+                    const ctx = getContext("2d")
+                    ctx.clearRect(0, 0, width, height)
+                    ctx.beginPath()
+                    ctx.moveTo(0, height / 2)
+                    ctx.arc(width / 2, height / 2, width / 2, Math.PI, 0, false)
+                    ctx.closePath()
+                    ctx.fillStyle = Theme.greenDark
+                    ctx.fill()
                 }
             }
         }
@@ -67,7 +67,7 @@ Rectangle {
             width: border1.width - 2 * fillInset
             height: Math.max(10, 168 * Math.min(panel.soh, 100) / 100)
             radius: 5
-            color: "#00C839"
+            color: Theme.green
         }
 
         Item {
@@ -83,7 +83,6 @@ Rectangle {
                 objectName: "heartImage"
                 anchors.fill: parent
                 source: "../../assets/battery_heart.svg"
-                scale: 1
 
                 SequentialAnimation on scale {
                     loops: Animation.Infinite

@@ -10,16 +10,16 @@ Rectangle {
 
     function thermometerFor(fahrenheit) {
         if (fahrenheit < 50)
-            return 1;
+            return 1
         if (fahrenheit <= 60)
-            return 2;
+            return 2
         if (fahrenheit <= 70)
-            return 3;
+            return 3
         if (fahrenheit <= 80)
-            return 4;
+            return 4
         if (fahrenheit <= 90)
-            return 5;
-        return 6;
+            return 5
+        return 6
     }
 
     color: Theme.panel

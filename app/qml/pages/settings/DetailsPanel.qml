@@ -9,7 +9,7 @@ Rectangle {
     id: detailsPanel
 
     // The settings page whose properties this panel shows.
-    required property Item page
+    required property var page
 
     // Rebuilt as a whole from the page's values and on a change of language.
     readonly property var rows: SettingsData.detailRows(detailsPanel.page, [
@@ -173,7 +173,7 @@ Rectangle {
         required property var modelData
         required property int index
 
-        readonly property ListView view: ListView.view
+        readonly property Flickable view: ListView.view
         readonly property bool isViewportFirst: row.y <= row.view.contentY + 5
         readonly property bool isViewportLast: row.y + row.height >= row.view.contentY + row.view.height - 5
 

@@ -8,7 +8,7 @@ Rectangle {
     id: displayPanel
 
     // The settings page whose brightness and timeoutSeconds this panel shows and sets.
-    required property Item page
+    required property var page
 
     function resetToDefault() {
         displayPanel.page.brightness = 100
@@ -61,7 +61,8 @@ Rectangle {
                 anchors.verticalCenter: parent.verticalCenter
                 width: 27.41
                 height: 28.28
-                sourceSize: Qt.size(31, 30)
+                sourceSize.width: 31
+                sourceSize.height: 30
                 source: "../../assets/reset_default.svg"
             }
 
@@ -85,8 +86,8 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             radius: Theme.panelRadius
             border.width: 4
-            border.color: "#056922"
-            color: "#127D31"
+            border.color: Theme.resetButtonBorder
+            color: Theme.resetButton
 
             MouseArea {
                 objectName: "resetArea"

@@ -84,7 +84,7 @@ Rectangle {
                 width: 28
                 height: 48
                 visible: root.active
-                source: root.isInput ? "../assets/power_input_small.svg" : "../assets/power_output_small.svg"
+                source: root.isInput ? "../../assets/power_input_small.svg" : "../../assets/power_output_small.svg"
             }
         }
 
@@ -99,9 +99,9 @@ Rectangle {
                 height: 58
                 fillMode: Image.PreserveAspectFit
                 visible: root.isNotAPort && root.active
-                source: root.isWireless ? (root.protocol === "Qi2" ? "../assets/protocol_qi2.png"
-                                                                   : "../assets/protocol_qi.png")
-                                        : "../assets/power_cable.svg"
+                source: root.isWireless ? (root.protocol === "Qi2" ? "../../assets/protocol_qi2.png"
+                                                                   : "../../assets/protocol_qi.png")
+                                        : "../../assets/power_cable.svg"
             }
         }
 

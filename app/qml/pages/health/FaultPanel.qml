@@ -22,7 +22,7 @@ Rectangle {
         x: 26
         y: 20
         visible: panel.title !== ""
-        source: panel.warning ? "../assets/health_warning.svg" : "../assets/health_safety.svg"
+        source: panel.warning ? "../../assets/health_warning.svg" : "../../assets/health_safety.svg"
     }
 
     Loader {
@@ -82,37 +82,44 @@ Rectangle {
             readonly property int minimumFormPixelSize: 18
 
             function rowHeight(label, value, valueWidth) {
-                measure.width = valueWidth;
-                measure.text = value;
-                return Math.max(label.implicitHeight, measure.implicitHeight);
+                measure.width = valueWidth
+                measure.text = value
+                return Math.max(label.implicitHeight, measure.implicitHeight)
             }
 
             function fitForm() {
-                const available = information.height - 2 * information.padding;
+                const available = information.height - 2 * information.padding
                 for (let size = Theme.fontMedium; size >= information.minimumFormPixelSize; --size) {
-                    information.formPixelSize = size;
+                    information.formPixelSize = size
                     const valueWidth = Math.max(0, mainColumn.width - formGrid.maxLabelWidth
-                                                   - information.labelValueSpacing);
+                                                   - information.labelValueSpacing)
                     const needed = titleLabel.implicitHeight + information.titleBottomSpacing
                         + information.rowHeight(descLabel, panel.description, valueWidth)
                         + information.rowHeight(warnLabel, panel.warningStatus, valueWidth)
                         + information.rowHeight(prodLabel, panel.productStatus, valueWidth)
-                        + 2 * information.rowSpacing;
+                        + 2 * information.rowSpacing
                     if (needed <= available)
-                        return;
+                        return
                 }
             }
 
-            onWidthChanged: Qt.callLater(information.fitForm)
-            onHeightChanged: Qt.callLater(information.fitForm)
-            Component.onCompleted: Qt.callLater(information.fitForm)
+            // Fits once, after the changes of this turn of the event loop.
+            function refit() {
+                // qmllint disable type
+                Qt.callLater(information.fitForm)
+                // qmllint enable type
+            }
+
+            onWidthChanged: information.refit()
+            onHeightChanged: information.refit()
+            Component.onCompleted: information.refit()
 
             Connections {
                 target: panel
-                function onTitleChanged() { Qt.callLater(information.fitForm); }
-                function onDescriptionChanged() { Qt.callLater(information.fitForm); }
-                function onWarningStatusChanged() { Qt.callLater(information.fitForm); }
-                function onProductStatusChanged() { Qt.callLater(information.fitForm); }
+                function onTitleChanged() { information.refit() }
+                function onDescriptionChanged() { information.refit() }
+                function onWarningStatusChanged() { information.refit() }
+                function onProductStatusChanged() { information.refit() }
             }
 
             // Lays out a value off screen, as the form would at the size being tried.
@@ -135,7 +142,7 @@ Rectangle {
                     objectName: "titleLabel"
                     Layout.fillWidth: true
                     text: panel.title
-                    color: "#FF6700"
+                    color: Theme.warning
                     font.pixelSize: Theme.fontLarge
                     font.weight: 600
                     wrapMode: Text.NoWrap
@@ -153,12 +160,12 @@ Rectangle {
 
                     // The widest label text, so the three values start at one x.
                     property real maxLabelWidth: {
-                        let widest = 0;
+                        let widest = 0
                         for (const label of [descLabel, warnLabel, prodLabel]) {
                             if (label.implicitWidth > widest)
-                                widest = label.implicitWidth;
+                                widest = label.implicitWidth
                         }
-                        return widest;
+                        return widest
                     }
 
                     Layout.fillWidth: true
@@ -172,7 +179,7 @@ Rectangle {
                         Layout.preferredWidth: formGrid.maxLabelWidth
                         Layout.alignment: Qt.AlignLeft | Qt.AlignTop
                         text: qsTrId("description_u") + ":"
-                        onTextChanged: Qt.callLater(information.fitForm)
+                        onTextChanged: information.refit()
                         font.pixelSize: information.formPixelSize
                         font.weight: 600
                     }
