@@ -6,6 +6,7 @@
 // concern the real binary: tst_start_up.sh.
 #include "qml/main_window_fixture.h"
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 #include "transport/hid_service_api_test_support.h"
 #include "transport/tst_event_log_access.h"
 
@@ -38,6 +39,7 @@ using namespace tessaravolt::transport::test;
 using tessaravolt::common::LoggerManager;
 using tessaravolt::common::PdfExporter;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 using Access = tessaravolt::transport::EventLogTestAccess;
 using Action = SimulatedPowerBank::Action;
 using Rule = SimulatedPowerBank::Rule;
@@ -46,13 +48,6 @@ namespace {
 
 // A connection attempt comes at most 2 s after the device appears; a loaded machine stretches it.
 constexpr int kConnectMs = 15000;
-
-SimulatedPowerBank::Identity identity()
-{
-    SimulatedPowerBank::Identity id;
-    id.vendorId = kSupportedVendorIds[0];
-    return id;
-}
 
 // The demo power bank with an abnormal log of `abnormal` records (seq 1 the oldest).
 SimulatedPowerBank::Model model(int abnormal = 12)
@@ -143,7 +138,7 @@ private slots:
     // and the next good answer is handled as usual.
     void damagedReportsAreDropped()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
         QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
@@ -199,7 +194,7 @@ private slots:
     // these would show a 100 % charge, ask for hundreds of cells or empty the event-log copies.
     void shortAnswersForEveryCommand()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
         QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
@@ -277,7 +272,7 @@ private slots:
     void unplugged()
     {
         QFETCH(QString, moment);
-        SimulatedPowerBank bank(model(moment == QLatin1String("load") ? 300 : 12), identity());
+        SimulatedPowerBank bank(model(moment == QLatin1String("load") ? 300 : 12), supportedIdentity());
         if (moment == QLatin1String("probe"))
             bank.addRule(Rule::on(0x10, 0x06, Action::UnplugBefore, 1));
         LinkWatch link;
@@ -379,7 +374,7 @@ private slots:
     // test's and stands still unless moved.
     void silentFor40Seconds()
     {
-        SimulatedPowerBank bank(model(60), identity());
+        SimulatedPowerBank bank(model(60), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
         HidServiceApi* service = program.service();
@@ -429,7 +424,7 @@ private slots:
     // shows the new input power within a few seconds, and the link stays up.
     void floodOfUnaskedReports()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
         QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
@@ -465,7 +460,7 @@ private slots:
     // the exporter: false, and the log keeps every entry. A writable place then gets them all.
     void exportToUnwritablePlace()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
         QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);

@@ -2,6 +2,7 @@
 // the program, no picture or heading is drawn), control and bidi override characters are gone,
 // and a long title is elided within the header's place.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
 #include "qml/main_window_fixture.h"
@@ -23,6 +24,7 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
@@ -30,13 +32,6 @@ namespace {
 constexpr int kConnectTimeoutMs = 15000;
 // Where the title image ends (60 + 136) plus the gap the header keeps from it.
 constexpr qreal kHeaderLeftLimit = 60 + 136 + 40;
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
-}
 
 bool isBackground(QRgb pixel)
 {

@@ -1,6 +1,7 @@
 // The health page of the whole program against the simulated power bank: the device's values soon
 // after the user opens the tab, and the fault panel following the device's current event.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
 #include "qml/main_window_fixture.h"
@@ -147,10 +148,8 @@ private slots:
 
     void showsAndFollowsTheDevice()
     {
-        SimulatedPowerBank::Identity identity;
-        identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-        SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
-        SimulatedPowerBank bank(model, identity);
+        const SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
+        SimulatedPowerBank bank(model, tessaravolt::test::supportedIdentity());
         const MainWindow main{tessaravolt::test::loadMainWindow()};
         QVERIFY(main.window);
         main.window->show();

@@ -1,5 +1,6 @@
 // The shell against the simulated power bank: the connected state, the requests it makes, and a loss.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
 #include "qml/main_window_fixture.h"
@@ -22,6 +23,7 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 
 namespace {
 
@@ -39,13 +41,6 @@ SimulatedPowerBank::Model titledModel()
     model.brightness = 70;
     model.screenTimeout = 30;
     return model;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
 }
 
 bool near(QRgb pixel, QRgb expected, int tolerance = 4)

@@ -1,6 +1,7 @@
 // The power page of the whole program against the simulated power bank: the device's values soon
 // after the connection, and the page following the device when they change.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
 #include "qml/main_window_fixture.h"
@@ -24,6 +25,7 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 
 namespace {
 
@@ -45,13 +47,6 @@ SimulatedPowerBank::Model fourPortModel()
         Port{3, 2, 3, 9000, 1000, 300, 55, 150},
     };
     return model;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
 }
 
 void collect(QQuickItem* item, QList<QQuickItem*>& out)

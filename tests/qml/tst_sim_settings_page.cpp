@@ -2,6 +2,7 @@
 // what each press, drag and reset sends, how the device's answers are taken, and the product
 // details of a six-cell device with long serials.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
 #include "qml/main_window_fixture.h"
@@ -22,6 +23,7 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 
 namespace {
 
@@ -49,13 +51,6 @@ SimulatedPowerBank::Model sixCellModel()
     model.brightness = 50;
     model.screenTimeout = 300;
     return model;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
 }
 
 void collect(QQuickItem* item, QList<QQuickItem*>& out)

@@ -47,7 +47,7 @@ private slots:
     void retriesShortenThenResetOnSuccess()
     {
         SimulatedPowerBank bank(linkIdentity(), false);
-        LinkLogMark mark;
+        LogMark mark;
         QElapsedTimer clock;
         clock.start();
         HidAutoConnect autoConnect;
@@ -72,11 +72,11 @@ private slots:
         // The fourth attempt (1000 ms later) changes nothing and says nothing.
         QTest::qWait(1300);
         QCOMPARE(changes.size(), 3);
-        QCOMPARE(mark.count(QStringLiteral("decreaseRetryInterval:1600MS")), 1);
-        QCOMPARE(mark.count(QStringLiteral("decreaseRetryInterval:1200MS")), 1);
-        QCOMPARE(mark.count(QStringLiteral("decreaseRetryInterval:1000MS")), 1);
-        QCOMPARE(mark.count(QStringLiteral("decreaseRetryInterval:")), 3);
-        QCOMPARE(mark.count(QStringLiteral("HID_CONNECT_FAILED ")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("decreaseRetryInterval:1600MS")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("decreaseRetryInterval:1200MS")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("decreaseRetryInterval:1000MS")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("decreaseRetryInterval:")), 3);
+        QCOMPARE(mark.countStarting(QStringLiteral("HID_CONNECT_FAILED ")), 1);
 
         QVERIFY(bank.plug());
         QElapsedTimer plugged;
@@ -99,7 +99,7 @@ private slots:
         clock.start();
         QVERIFY(waitConnected(autoConnect, clock, 4000) >= 0);
 
-        LinkLogMark mark;
+        LogMark mark;
         QList<bool> seen;
         QElapsedTimer lostAt;
         connect(&autoConnect, &HidAutoConnect::connectedChanged, this, [&] {
@@ -110,7 +110,7 @@ private slots:
         bank.unplug();
         QVERIFY(QTest::qWaitFor([&] { return seen.size() == 1; }, 3000));
         QCOMPARE(seen, QList<bool>{false});
-        QCOMPARE(mark.count(QStringLiteral("handleBridgeConnectedChanged: schedule reconnect")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("handleBridgeConnectedChanged: schedule reconnect")), 1);
         QVERIFY(mark.indexOf(QStringLiteral("HID_DISCONNECTED ")) >= 0);
         QVERIFY(mark.starting(QStringLiteral("HID_DISCONNECTED ")).first().endsWith(" reason=device_disconnected"));
 
@@ -129,7 +129,7 @@ private slots:
         clock.start();
         QVERIFY(waitConnected(autoConnect, clock, 4000) >= 0);
 
-        LinkLogMark mark;
+        LogMark mark;
         QSignalSpy active(&autoConnect, &HidAutoConnect::activeChanged);
         QSignalSpy connectedChanged(&autoConnect, &HidAutoConnect::connectedChanged);
         autoConnect.setActive(true);
@@ -142,7 +142,7 @@ private slots:
         QVERIFY(!autoConnect.connected());
         QVERIFY(mark.starting(QStringLiteral("HID_DISCONNECTED ")).value(0).endsWith(" reason=closed"));
         QVERIFY(QTest::qWaitFor([&] { return connectedChanged.size() == 1; }, 1000));
-        QCOMPARE(mark.count(QStringLiteral("handleBridgeConnectedChanged: schedule reconnect")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("handleBridgeConnectedChanged: schedule reconnect")), 1);
 
         const int probes = bank.requestsFor(0x10, 0x06).size();
         QTest::qWait(2600);
@@ -153,7 +153,7 @@ private slots:
         on.start();
         autoConnect.setActive(true);
         QCOMPARE(active.size(), 2);
-        QCOMPARE(mark.count(QStringLiteral("setActive: schedule reconnect")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("setActive: schedule reconnect")), 1);
         const qint64 after = waitConnected(autoConnect, on, 4000);
         QVERIFY2(after >= 1980 && after < 3500, qPrintable(QString::number(after)));
     }
@@ -162,7 +162,7 @@ private slots:
     {
         HidAutoConnect autoConnect;
         QSignalSpy errors(&autoConnect, &HidAutoConnect::errorOccurred);
-        LinkLogMark mark;
+        LogMark mark;
         emit bridge->errorOccurred(QStringLiteral("Broken pipe"));
         QCOMPARE(errors.size(), 1);
         QCOMPARE(errors.first().first().toString(), QStringLiteral("Broken pipe"));
@@ -182,14 +182,14 @@ private slots:
         for (auto signal : {&HidAutoConnect::activeChanged, &HidAutoConnect::connectedChanged,
                             &HidAutoConnect::retryIntervalChanged})
             connect(autoConnect, signal, &context, [&] { ++emitted; });
-        LinkLogMark mark;
+        LogMark mark;
         delete autoConnect;
         QVERIFY(!bridge->connected());
         QVERIFY(mark.indexOf(QStringLiteral("taskLoop: exit")) >= 0);
         QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 0; }, 2000));
         QTest::qWait(2300);
         QCOMPARE(emitted, 0);
-        QCOMPARE(mark.count(QStringLiteral("handleBridgeConnectedChanged")), 0);
+        QCOMPARE(mark.countStarting(QStringLiteral("handleBridgeConnectedChanged")), 0);
         QCOMPARE(bank.requestsFor(0x10, 0x06).size(), 1);
     }
 

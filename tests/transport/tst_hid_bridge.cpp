@@ -64,7 +64,7 @@ private slots:
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
         bank.clearRecords();
-        LinkLogMark mark;
+        LogMark mark;
 
         for (uint8_t sub = 1; sub <= 5; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
@@ -80,8 +80,8 @@ private slots:
         // The real length is logged; the report goes out padded to 65 bytes.
         for (const auto& request : requests)
             QCOMPARE(request.writeLength, 65);
-        QCOMPARE(mark.count(QStringLiteral("writeToDevice, len=17")), 5);
-        QCOMPARE(mark.count(QStringLiteral("writeToDevice:0x0 0xAA 0x55 ")), 5);
+        QCOMPARE(mark.countStarting(QStringLiteral("writeToDevice, len=17")), 5);
+        QCOMPARE(mark.countStarting(QStringLiteral("writeToDevice:0x0 0xAA 0x55 ")), 5);
     }
 
     void foregroundFirstAndOneSequenceNumberPerReport()
@@ -175,7 +175,7 @@ private slots:
         QVERIFY(bridge->openSupportedPowerBank());
         bank.clearRecords();
         LinkSignals seen(bridge);
-        LinkLogMark mark;
+        LogMark mark;
 
         queue(bridge, 0x20, 0x01, HidRequestPriority::Foreground);
         queue(bridge, 0x20, 0x02, HidRequestPriority::Foreground);
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003}));
         for (const QByteArray& report : seen.data)
             QCOMPARE(report.size(), 64);
-        QCOMPARE(mark.count(QStringLiteral("taskLoop onPacket: size=64")), 3);
+        QCOMPARE(mark.countStarting(QStringLiteral("taskLoop onPacket: size=64")), 3);
     }
 
     // A device that never stops sending: every turn finds a report waiting. The reads of a row
@@ -201,7 +201,7 @@ private slots:
         bank.setFlood(500);
         QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, 3000));
         bank.clearRecords();
-        LinkLogMark mark;
+        LogMark mark;
 
         for (uint8_t sub = 1; sub <= 5; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
@@ -257,7 +257,7 @@ private slots:
         bank.setSilent(true);
         bank.clearRecords();
         LinkSignals seen(bridge);
-        LinkLogMark mark;
+        LogMark mark;
 
         bank.failWrites(1, error);
         queue(bridge, 0x20, 0x01, HidRequestPriority::Foreground);
@@ -273,7 +273,7 @@ private slots:
             QCOMPARE(seen.errors, expectedErrors);
             QVERIFY(bridge->connected());
             QCOMPARE(seen.changes.size(), 0);
-            QCOMPARE(mark.count(QStringLiteral("HID_DISCONNECTED")), 0);
+            QCOMPARE(mark.countStarting(QStringLiteral("HID_DISCONNECTED")), 0);
             return;
         }
 
@@ -311,7 +311,7 @@ private slots:
         SimulatedPowerBank bank(linkIdentity(0x0D0D));
         QVERIFY(bridge->openSupportedPowerBank());
         LinkSignals seen(bridge);
-        LinkLogMark mark;
+        LogMark mark;
 
         bank.failReads(1, error);
         bank.sendAnswer(0x20, 0x01, QByteArray(1, '\x50'));
@@ -334,7 +334,7 @@ private slots:
         QCOMPARE(mark.starting(QStringLiteral("HID_DISCONNECTED ")),
                  QStringList{QStringLiteral("HID_DISCONNECTED VID=0x%1 PID=0x0D0D reason=device_disconnected")
                                  .arg(hex4(kSupportedVendorIds[0]))});
-        QCOMPARE(mark.count(QStringLiteral("taskLoop: read packet err")), 0);
+        QCOMPARE(mark.countStarting(QStringLiteral("taskLoop: read packet err")), 0);
         QCOMPARE(seen.errors, QStringList{});
     }
 
@@ -342,7 +342,7 @@ private slots:
     {
         SimulatedPowerBank bank(linkIdentity(0x0B0B));
         QVERIFY(bridge->openSupportedPowerBank());
-        LinkLogMark mark;
+        LogMark mark;
         LinkSignals seen(bridge);
 
         bank.unplug();
@@ -378,7 +378,7 @@ private slots:
         for (int i = 0; i < 4; ++i)
             queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
         LinkSignals seen(bridge);
-        LinkLogMark mark;
+        LogMark mark;
 
         bridge->closeDevice();
         // The worker is joined when the close returns; its signal, emitted on the worker, waits
@@ -396,7 +396,7 @@ private slots:
         bridge->closeDevice();
         QTest::qWait(50);
         QCOMPARE(seen.changes.size(), 1);
-        QCOMPARE(mark.count(QStringLiteral("HID_DISCONNECTED")), 1);
+        QCOMPARE(mark.countStarting(QStringLiteral("HID_DISCONNECTED")), 1);
     }
 
     void shutdownWithDeviceOpenJoinsTheWorker()

@@ -3,6 +3,7 @@
 #include "transport/hid_service_api_test_support.h"
 
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
@@ -12,6 +13,7 @@
 using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 
 namespace {
 
@@ -53,13 +55,6 @@ TimeReply withSeconds(quint32 seconds, quint32 fraction = 0x80000000)
     r.seconds = seconds;
     r.fraction = fraction;
     return r;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity id;
-    id.vendorId = kSupportedVendorIds[0];
-    return id;
 }
 
 } // namespace
