@@ -207,6 +207,7 @@ private slots:
 
         // From here only the answers sent below reach the program.
         bank.setSilent(true);
+        // Answers already on their way arrive before the spies are set.
         QTest::qWait(300);
         const int cellRequests = int(bank.requestsFor(0x10, 0x0A).size());
         AllSignals spies(service);

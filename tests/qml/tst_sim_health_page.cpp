@@ -1,6 +1,7 @@
 // The health page of the whole program against the simulated power bank: the device's values soon
 // after the user opens the tab, and the fault panel following the device's current event.
 #include "sim/simulated_power_bank.h"
+#include "support/quick_frames.h"
 #include "support/simulated_device.h"
 
 #include "common/i18n.h"
@@ -198,12 +199,12 @@ private slots:
         qInfo("fault shown %lld ms after the device raised it", faultAfter);
         QVERIFY2(faultAfter < kEventShownWithinMs, qPrintable(QStringLiteral("%1 ms").arg(faultAfter)));
 
-        QTest::qWait(300);
+        QVERIFY(tessaravolt::test::waitForFrame(main.window));
         const QDir dir = screenshotDir();
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
                 I18n::instance()->toggleLanguage();
-            QTest::qWait(50);
+            QVERIFY(tessaravolt::test::waitForFrame(main.window));
             const QImage image = main.window->grabWindow();
             QVERIFY(image.save(dir.filePath(english ? QStringLiteral("sim-health-fault-en.png")
                                                     : QStringLiteral("sim-health-fault-zh.png"))));

@@ -49,7 +49,8 @@ private slots:
     {
         bridge->closeDevice();
         bridge->setBackoffClockForTesting({});
-        QTest::qWait(50); // deliver the worker's last signal here, not in the next test
+        // The close joined the worker; deliver its last signal here, not in the next test.
+        QCoreApplication::sendPostedEvents();
     }
 
     void connectsToAnsweringDevice_data()

@@ -388,7 +388,7 @@ private slots:
         Access::stopPollTimer(*api);
         QVERIFY(bank->waitForRequest(0x11, 0x02, 3));
         QVERIFY(bank->waitUntil([this] { return state(1).received == 4; }));
-        QTest::qWait(300);
+        QTest::qWait(300); // time for the dropped answer's records, which never come
         QVERIFY(state(1).loading);
         QCOMPARE(api->abnormalLogCacheMeta().value("syncing").toBool(), true);
         QCOMPARE(state(1).received, 4);
@@ -396,7 +396,7 @@ private slots:
         const int stats = statisticsRequestCount();
         clockMs += 29999;
         Access::poll(*api);
-        QTest::qWait(300);
+        QTest::qWait(300); // time for a request to go out, which none may
         QCOMPARE(statisticsRequestCount(), stats);
         QVERIFY(store().statsDeferred);
 
@@ -424,7 +424,7 @@ private slots:
 
         clockMs += 20000;
         Access::poll(*api);
-        QTest::qWait(300);
+        QTest::qWait(300); // time for a request to go out, which none may
         QCOMPARE(statisticsRequestCount(), stats + 1);
 
         LogMark mark;

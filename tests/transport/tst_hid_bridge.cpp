@@ -55,7 +55,8 @@ private slots:
     void cleanup()
     {
         bridge->closeDevice();
-        QTest::qWait(50);
+        // The close joined the worker; deliver its last signal here, not in the next test.
+        QCoreApplication::sendPostedEvents();
     }
 
     void writesAreSpacedOnTheRealClock()
@@ -132,11 +133,11 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(bank.requestCount(), 1);
         clock.advance(99);
-        QTest::qWait(200);
+        QTest::qWait(200); // still nothing
         QCOMPARE(bank.requestCount(), 1);
         clock.advance(1);
         QVERIFY(waitForWrites(bank, 2));
-        QTest::qWait(200);
+        QTest::qWait(200); // and one write only
         QCOMPARE(bank.requestCount(), 2);
 
         // A clock set back by an hour does not stall writing.
@@ -269,7 +270,8 @@ private slots:
         if (!unplugged) {
             QVERIFY(waitForWrites(bank, 1));
             QCOMPARE(subCommandsOf(bank.requests()), QList<int>{0x1101});
-            QTest::qWait(100);
+            // The worker reported the failed write before it wrote the next report.
+            QCoreApplication::sendPostedEvents();
             QCOMPARE(seen.errors, expectedErrors);
             QVERIFY(bridge->connected());
             QCOMPARE(seen.changes.size(), 0);
@@ -360,7 +362,7 @@ private slots:
         // Refused at once, without a signal, now that the flag is down.
         const auto frame = encodeRequest(0x20, 0x01);
         QVERIFY(!bridge->sendData(frame->data, frame->size, HidRequestPriority::Foreground));
-        QTest::qWait(100);
+        QTest::qWait(100); // time for a signal to come, which none may
         QCOMPARE(seen.errors, QStringList{});
         QCOMPARE(seen.changes.size(), 1);
 
@@ -394,7 +396,7 @@ private slots:
         QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 0; }, 2000));
 
         bridge->closeDevice();
-        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(seen.changes.size(), 1);
         QCOMPARE(mark.countStarting(QStringLiteral("HID_DISCONNECTED")), 1);
     }
@@ -453,6 +455,7 @@ int runShutdownChild(int argc, char** argv)
         const auto frame = encodeRequest(0x11, 0x01);
         bridge->sendData(frame->data, frame->size, HidRequestPriority::Background);
     }
+    // The program ends while the worker still has the queue: the ending is what is tested.
     QTest::qWait(150);
     return bridge->connected() ? 0 : 3;
 }

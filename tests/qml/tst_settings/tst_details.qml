@@ -370,14 +370,12 @@ Item {
                 setEnglish(english);
                 list.positionViewAtBeginning();
                 waitForRendering(page);
-                wait(50);
                 checkGeometry(page, data.tag);
                 const suffix = english ? "_en" : "_zh";
                 grabImage(page).save(settingsScreenshotDir + "/" + data.file + suffix + ".png");
                 if (list.contentHeight > list.height) {
                     list.positionViewAtEnd();
                     waitForRendering(page);
-                    wait(50);
                     grabImage(page).save(settingsScreenshotDir + "/" + data.file + suffix + "_end.png");
                 }
             }
