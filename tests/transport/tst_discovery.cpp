@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -131,6 +132,31 @@ private slots:
         QVERIFY(line.contains(QStringLiteral(" error=")));
         QVERIFY(bridge->backoffCacheForTesting().empty());
         QVERIFY(!bridge->connected());
+    }
+
+    // A HID device of any other vendor is never opened nor probed, even when it would answer.
+    void otherVendorsAreLeftAlone_data()
+    {
+        QTest::addColumn<int>("vendorId");
+        QTest::newRow("below the first") << int(kSupportedVendorIds[0] - 1);
+        QTest::newRow("above the second") << int(kSupportedVendorIds[1] + 1);
+        QTest::newRow("byte-swapped") << int(uint16_t((kSupportedVendorIds[0] << 8) | (kSupportedVendorIds[0] >> 8)));
+    }
+
+    void otherVendorsAreLeftAlone()
+    {
+        QFETCH(int, vendorId);
+        QVERIFY(std::find(kSupportedVendorIds.begin(), kSupportedVendorIds.end(), vendorId) == kSupportedVendorIds.end());
+        SimulatedPowerBank::Identity identity = linkIdentity();
+        identity.vendorId = uint16_t(vendorId);
+        SimulatedPowerBank bank(identity);
+        LogMark mark;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        QVERIFY(!bridge->connected());
+        QCOMPARE(bank.requestCount(), 0);
+        QCOMPARE(bank.openHandles(), 0);
+        QCOMPARE(mark.countStarting(QStringLiteral("HID_CONNECTED ")), 0);
+        QVERIFY(bridge->backoffCacheForTesting().empty());
     }
 
     void failedProbes_data()
