@@ -4,7 +4,7 @@
 // burst of writes, one that stays plugged in but falls silent, one that floods the link with
 // unasked reports, and a log export that cannot be written. A second instance and a stale lock
 // concern the real binary: tst_start_up.sh.
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "sim/simulated_power_bank.h"
 #include "support/simulated_device.h"
 #include "transport/hid_service_api_test_support.h"
@@ -39,15 +39,13 @@ using namespace tessaravolt::transport::test;
 using tessaravolt::common::LoggerManager;
 using tessaravolt::common::PdfExporter;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::kConnectTimeoutMs;
 using tessaravolt::test::supportedIdentity;
 using Access = tessaravolt::transport::EventLogTestAccess;
 using Action = SimulatedPowerBank::Action;
 using Rule = SimulatedPowerBank::Rule;
 
 namespace {
-
-// A connection attempt comes at most 2 s after the device appears; a loaded machine stretches it.
-constexpr int kConnectMs = 15000;
 
 // The demo power bank with an abnormal log of `abnormal` records (seq 1 the oldest).
 SimulatedPowerBank::Model model(int abnormal = 12)
@@ -141,7 +139,7 @@ private slots:
         SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QTRY_COMPARE(program.pageValue("soc").toInt(), 76);
         LinkWatch link;
         QSignalSpy currentEvents(program.service(), &HidServiceApi::currentEvent);
@@ -197,7 +195,7 @@ private slots:
         SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         HidServiceApi* service = program.service();
         QTRY_VERIFY_WITH_TIMEOUT(service->abnormalLogCacheMeta().value("complete").toBool(), 10000);
         QTRY_COMPARE(program.pageValue("soc").toInt(), 76);
@@ -283,11 +281,11 @@ private slots:
         HidServiceApi* service = program.service();
 
         if (moment == QLatin1String("probe")) {
-            QTRY_VERIFY_WITH_TIMEOUT(!bank.isPlugged(), kConnectMs);
+            QTRY_VERIFY_WITH_TIMEOUT(!bank.isPlugged(), kConnectTimeoutMs);
             QTRY_VERIFY(logged(mark, QStringLiteral("HID_CONNECT_FAILED reason=probe_disconnected")) > 0);
             QVERIFY(link.changes.isEmpty());
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+            QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
             QTRY_COMPARE(program.pageValue("soc").toInt(), 76);
             if (moment == QLatin1String("load")) {
                 // The service loads the 300-record abnormal log by itself, 100 requests in all.
@@ -347,7 +345,7 @@ private slots:
         bank.clearRules();
         const int plugsBefore = bank.plugCount();
         QVERIFY(bank.plug());
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QCOMPARE(program.pageType(), QStringLiteral("PowerPage"));
         QTRY_COMPARE(program.pageValue("soc").toInt(), 41);
         QTRY_COMPARE(program.header(), title);
@@ -381,7 +379,7 @@ private slots:
         HidServiceApi* service = program.service();
         qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
         service->setClock([&nowMs] { return nowMs; });
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         LinkWatch link;
 
         QVERIFY(bank.waitForRequest(0x11, 0x02, 3, 10000));
@@ -428,7 +426,7 @@ private slots:
         SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(program.pageValue("inputW").toDouble(), 60.0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(program.service()->abnormalLogCacheMeta().value("complete").toBool(), 30000);
         LinkWatch link;
@@ -464,7 +462,7 @@ private slots:
         SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QVERIFY(bank.waitForRequest(0x11, 0x02, 1, 10000));
 
         QTemporaryDir dir;

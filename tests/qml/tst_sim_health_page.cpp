@@ -5,7 +5,7 @@
 #include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 
 #include <QDir>
@@ -32,7 +32,6 @@ const bool kFixedLanguage = [] {
     return true;
 }();
 
-constexpr int kConnectTimeoutMs = 15000;
 constexpr qint64 kFirstValuesWithinMs = 2000;
 // The sidebar asks for the current event every second; the answer takes a few link turns more,
 // and more again on a loaded machine.
@@ -152,10 +151,7 @@ private slots:
         const SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
         SimulatedPowerBank bank(model, tessaravolt::test::supportedIdentity());
         const MainWindow main{tessaravolt::test::loadMainWindow()};
-        QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.connected(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
 
         main.clickTab(2);
         QElapsedTimer sinceOpened;

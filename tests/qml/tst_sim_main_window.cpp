@@ -3,7 +3,7 @@
 #include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 
 #include <QDir>
@@ -23,11 +23,11 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::kConnectTimeoutMs;
 using tessaravolt::test::supportedIdentity;
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 15000;
 const QString kTitle = QStringLiteral("PB-140 Demo");
 
 using MainWindow = tessaravolt::test::LoadedMain;
@@ -175,10 +175,7 @@ private slots:
     {
         SimulatedPowerBank bank(titledModel(), supportedIdentity());
         const MainWindow main = loadMain();
-        QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.get("appConnected").toBool(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
         QTRY_COMPARE(main.get("appTitle").toString(), kTitle);
         main.window->setProperty("currentPage", 2);
         QCOMPARE(main.pageType(), QStringLiteral("HealthPage"));

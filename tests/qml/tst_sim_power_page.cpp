@@ -5,7 +5,7 @@
 #include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
@@ -28,13 +28,13 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::kConnectTimeoutMs;
 using tessaravolt::test::supportedIdentity;
 using tessaravolt::test::waitForFrame;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 15000;
 constexpr qint64 kFirstValuesWithinMs = 2000;
 
 using Port = SimulatedPowerBank::Port;

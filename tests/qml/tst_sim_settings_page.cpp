@@ -6,7 +6,7 @@
 #include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
@@ -32,8 +32,6 @@ using tessaravolt::test::waitForFrame;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
-
-constexpr int kConnectTimeoutMs = 15000;
 
 // 47 bytes: the most a cell serial answer carries after its index byte.
 QString longSerial(int cell)
@@ -220,9 +218,7 @@ private slots:
         brightnessResults = std::make_unique<QSignalSpy>(HidServiceApi::instance(), &HidServiceApi::brightnessResult);
         timeoutResults = std::make_unique<QSignalSpy>(HidServiceApi::instance(), &HidServiceApi::screenTimeoutResult);
         QSignalSpy timeoutAnswers(HidServiceApi::instance(), &HidServiceApi::screenTimeout);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.connected(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
         // The connection's own requests first (display settings, battery and cells).
         QVERIFY(bank->waitForRequest(0x12, 0x03, 1));
         QVERIFY(bank->waitForRequest(0x20, 0x05, 6));
