@@ -46,6 +46,8 @@ HidAutoConnect::~HidAutoConnect()
     disconnect(m_errorConnection);
     HidBridge::instance()->disconnect(this);
     closeDevice();
+    if (m_testTimer)
+        m_testTimer->timeout = nullptr;
 }
 
 bool HidAutoConnect::connected() const
@@ -67,15 +69,49 @@ void HidAutoConnect::setActive(bool active)
     }
 }
 
+void HidAutoConnect::setRetryTimer(RetryTimer* timer)
+{
+    const bool wasActive = retryTimerActive();
+    stopRetryTimer();
+    if (m_testTimer)
+        m_testTimer->timeout = nullptr;
+    m_testTimer = timer;
+    if (m_testTimer)
+        m_testTimer->timeout = [this] { reconnectNow(); };
+    if (wasActive)
+        startRetryTimer();
+}
+
+void HidAutoConnect::startRetryTimer()
+{
+    if (m_testTimer)
+        m_testTimer->start(m_retryInterval);
+    else
+        m_reconnectTimer.start(m_retryInterval);
+}
+
+void HidAutoConnect::stopRetryTimer()
+{
+    if (m_testTimer)
+        m_testTimer->stop();
+    else
+        m_reconnectTimer.stop();
+}
+
+bool HidAutoConnect::retryTimerActive() const
+{
+    return m_testTimer ? m_testTimer->isActive() : m_reconnectTimer.isActive();
+}
+
 void HidAutoConnect::scheduleReconnect()
 {
     if (m_destroying || m_closing || !m_active || HidBridge::instance()->connected()) {
-        m_reconnectTimer.stop();
+        stopRetryTimer();
         return;
     }
-    if (m_reconnecting || m_reconnectTimer.isActive())
+    if (m_reconnecting || retryTimerActive())
         return;
-    m_reconnectTimer.start(m_retryInterval);
+    startRetryTimer();
 }
 
 void HidAutoConnect::reconnectNow()
@@ -91,7 +127,7 @@ void HidAutoConnect::reconnectNow()
         scheduleReconnect();
         return;
     }
-    m_reconnectTimer.stop();
+    stopRetryTimer();
     resetRetryInterval();
     logLine(QStringLiteral("reconnectNow: connected to device"));
 }
@@ -105,7 +141,7 @@ void HidAutoConnect::handleBridgeConnectedChanged(bool connected)
         logLine(QStringLiteral("handleBridgeConnectedChanged: schedule reconnect"));
         scheduleReconnect();
     } else {
-        m_reconnectTimer.stop();
+        stopRetryTimer();
         resetRetryInterval();
     }
 }
@@ -132,7 +168,7 @@ void HidAutoConnect::resetRetryInterval()
 
 void HidAutoConnect::stopAutoReconnect()
 {
-    m_reconnectTimer.stop();
+    stopRetryTimer();
     resetRetryInterval();
 }
 

@@ -7,6 +7,7 @@
 #include <QtQml/qqmlregistration.h>
 
 #include <cstdint>
+#include <functional>
 
 namespace tessaravolt::transport {
 
@@ -35,6 +36,19 @@ public:
 
     Q_INVOKABLE void setActive(bool active);
 
+    // Test seam: a retry timer that only the test moves. While one is set (not owned; nullptr gives
+    // the object its own timer back), the object starts, stops and asks it where it would its own
+    // timer, and an attempt runs when the test calls its `timeout`.
+    struct RetryTimer
+    {
+        virtual ~RetryTimer() = default;
+        virtual void start(int ms) = 0;
+        virtual void stop() = 0;
+        virtual bool isActive() const = 0;
+        std::function<void()> timeout;
+    };
+    void setRetryTimer(RetryTimer* timer);
+
 signals:
     void activeChanged();
     void connectedChanged();
@@ -49,6 +63,9 @@ private:
     void resetRetryInterval();
     void stopAutoReconnect();
     void closeDevice();
+    void startRetryTimer();
+    void stopRetryTimer();
+    bool retryTimerActive() const;
 
     bool m_active = true;
     bool m_destroying = false;
@@ -58,6 +75,7 @@ private:
     QTimer m_reconnectTimer;
     QMetaObject::Connection m_connectedConnection;
     QMetaObject::Connection m_errorConnection;
+    RetryTimer* m_testTimer = nullptr;
 };
 
 } // namespace tessaravolt::transport

@@ -4,8 +4,9 @@
 // burst of writes, one that stays plugged in but falls silent, one that floods the link with
 // unasked reports, and a log export that cannot be written. A second instance and a stale lock
 // concern the real binary: tst_start_up.sh.
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 #include "transport/hid_service_api_test_support.h"
 #include "transport/tst_event_log_access.h"
 
@@ -38,21 +39,13 @@ using namespace tessaravolt::transport::test;
 using tessaravolt::common::LoggerManager;
 using tessaravolt::common::PdfExporter;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::kConnectTimeoutMs;
+using tessaravolt::test::supportedIdentity;
 using Access = tessaravolt::transport::EventLogTestAccess;
 using Action = SimulatedPowerBank::Action;
 using Rule = SimulatedPowerBank::Rule;
 
 namespace {
-
-// A connection attempt comes at most 2 s after the device appears; a loaded machine stretches it.
-constexpr int kConnectMs = 15000;
-
-SimulatedPowerBank::Identity identity()
-{
-    SimulatedPowerBank::Identity id;
-    id.vendorId = kSupportedVendorIds[0];
-    return id;
-}
 
 // The demo power bank with an abnormal log of `abnormal` records (seq 1 the oldest).
 SimulatedPowerBank::Model model(int abnormal = 12)
@@ -143,10 +136,10 @@ private slots:
     // and the next good answer is handled as usual.
     void damagedReportsAreDropped()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QTRY_COMPARE(program.pageValue("soc").toInt(), 76);
         LinkWatch link;
         QSignalSpy currentEvents(program.service(), &HidServiceApi::currentEvent);
@@ -199,10 +192,10 @@ private slots:
     // these would show a 100 % charge, ask for hundreds of cells or empty the event-log copies.
     void shortAnswersForEveryCommand()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         HidServiceApi* service = program.service();
         QTRY_VERIFY_WITH_TIMEOUT(service->abnormalLogCacheMeta().value("complete").toBool(), 10000);
         QTRY_COMPARE(program.pageValue("soc").toInt(), 76);
@@ -212,6 +205,7 @@ private slots:
 
         // From here only the answers sent below reach the program.
         bank.setSilent(true);
+        // Answers already on their way arrive before the spies are set.
         QTest::qWait(300);
         const int cellRequests = int(bank.requestsFor(0x10, 0x0A).size());
         AllSignals spies(service);
@@ -277,7 +271,7 @@ private slots:
     void unplugged()
     {
         QFETCH(QString, moment);
-        SimulatedPowerBank bank(model(moment == QLatin1String("load") ? 300 : 12), identity());
+        SimulatedPowerBank bank(model(moment == QLatin1String("load") ? 300 : 12), supportedIdentity());
         if (moment == QLatin1String("probe"))
             bank.addRule(Rule::on(0x10, 0x06, Action::UnplugBefore, 1));
         LinkWatch link;
@@ -287,11 +281,11 @@ private slots:
         HidServiceApi* service = program.service();
 
         if (moment == QLatin1String("probe")) {
-            QTRY_VERIFY_WITH_TIMEOUT(!bank.isPlugged(), kConnectMs);
+            QTRY_VERIFY_WITH_TIMEOUT(!bank.isPlugged(), kConnectTimeoutMs);
             QTRY_VERIFY(logged(mark, QStringLiteral("HID_CONNECT_FAILED reason=probe_disconnected")) > 0);
             QVERIFY(link.changes.isEmpty());
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+            QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
             QTRY_COMPARE(program.pageValue("soc").toInt(), 76);
             if (moment == QLatin1String("load")) {
                 // The service loads the 300-record abnormal log by itself, 100 requests in all.
@@ -351,7 +345,7 @@ private slots:
         bank.clearRules();
         const int plugsBefore = bank.plugCount();
         QVERIFY(bank.plug());
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QCOMPARE(program.pageType(), QStringLiteral("PowerPage"));
         QTRY_COMPARE(program.pageValue("soc").toInt(), 41);
         QTRY_COMPARE(program.header(), title);
@@ -379,13 +373,13 @@ private slots:
     // test's and stands still unless moved.
     void silentFor40Seconds()
     {
-        SimulatedPowerBank bank(model(60), identity());
+        SimulatedPowerBank bank(model(60), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
         HidServiceApi* service = program.service();
         qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
         service->setClock([&nowMs] { return nowMs; });
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         LinkWatch link;
 
         QVERIFY(bank.waitForRequest(0x11, 0x02, 3, 10000));
@@ -429,10 +423,10 @@ private slots:
     // shows the new input power within a few seconds, and the link stays up.
     void floodOfUnaskedReports()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(program.pageValue("inputW").toDouble(), 60.0, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(program.service()->abnormalLogCacheMeta().value("complete").toBool(), 30000);
         LinkWatch link;
@@ -465,10 +459,10 @@ private slots:
     // the exporter: false, and the log keeps every entry. A writable place then gets them all.
     void exportToUnwritablePlace()
     {
-        SimulatedPowerBank bank(model(), identity());
+        SimulatedPowerBank bank(model(), supportedIdentity());
         const Program program = start();
         QVERIFY(program.window);
-        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectMs);
+        QTRY_VERIFY_WITH_TIMEOUT(program.connected(), kConnectTimeoutMs);
         QVERIFY(bank.waitForRequest(0x11, 0x02, 1, 10000));
 
         QTemporaryDir dir;

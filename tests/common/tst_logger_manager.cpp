@@ -169,7 +169,7 @@ private slots:
     void exportNewestFirst()
     {
         logger() << "first" << std::endl;
-        QTest::qWait(5);
+        QTest::qWait(5); // the two entries get different times
         logger() << "second" << std::endl;
         const auto entries = logger().entries();
         QCOMPARE(entries.size(), 2);

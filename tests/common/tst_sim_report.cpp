@@ -6,6 +6,7 @@
 #include "common/i18n.h"
 #include "common/pdf_exporter.h"
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
@@ -65,9 +66,8 @@ private slots:
         QSignalSpy serialNo(api.get(), &HidServiceApi::productSn);
         QSignalSpy hardware(api.get(), &HidServiceApi::hardwareVersion);
         QSignalSpy firmware(api.get(), &HidServiceApi::softwareVersion);
-        bank = std::make_unique<SimulatedPowerBank>(model, SimulatedPowerBank::Identity());
-        HidBridge::instance()->openSupportedPowerBank();
-        QVERIFY(HidBridge::instance()->connected());
+        bank = tessaravolt::test::openPowerBank(model);
+        QVERIFY(bank);
 
         // As the diagnostics page does: identity, then the activity log for the statistics' numbers.
         api->requestStaticInfo();

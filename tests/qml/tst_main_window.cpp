@@ -1,5 +1,5 @@
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "common/logger_manager.h"
 #include "transport/hid_auto_connect.h"
 #include "transport/hid_service_api.h"

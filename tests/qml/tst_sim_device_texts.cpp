@@ -2,9 +2,10 @@
 // the program, no picture or heading is drawn), control and bidi override characters are gone,
 // and a long title is elided within the header's place.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
@@ -23,20 +24,13 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 15000;
 // Where the title image ends (60 + 136) plus the gap the header keeps from it.
 constexpr qreal kHeaderLeftLimit = 60 + 136 + 40;
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
-}
 
 bool isBackground(QRgb pixel)
 {
@@ -122,10 +116,7 @@ private slots:
         QSignalSpy cells(HidServiceApi::instance(), &HidServiceApi::cellItemInfo);
 
         const auto main = tessaravolt::test::loadMainWindow(QSize(1440, 1080));
-        QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.connected(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
         QTRY_COMPARE(main.get("appTitle").toString(), shown);
         QQuickItem* header = main.item("headerText");
         QCOMPARE(header->property("text").toString(), shown);
@@ -176,10 +167,7 @@ private slots:
         model.setTwoPartText(0x11, title);
         SimulatedPowerBank bank(model, supportedIdentity());
         const auto main = tessaravolt::test::loadMainWindow(QSize(1440, 1080));
-        QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.connected(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
         QTRY_COMPARE(main.get("appTitle").toString(), title);
         QQuickItem* header = main.item("headerText");
         QTRY_VERIFY(header->property("truncated").toBool());

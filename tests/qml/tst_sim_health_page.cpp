@@ -1,9 +1,11 @@
 // The health page of the whole program against the simulated power bank: the device's values soon
 // after the user opens the tab, and the fault panel following the device's current event.
 #include "sim/simulated_power_bank.h"
+#include "support/quick_frames.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 
 #include <QDir>
@@ -30,7 +32,6 @@ const bool kFixedLanguage = [] {
     return true;
 }();
 
-constexpr int kConnectTimeoutMs = 15000;
 constexpr qint64 kFirstValuesWithinMs = 2000;
 // The sidebar asks for the current event every second; the answer takes a few link turns more,
 // and more again on a loaded machine.
@@ -147,15 +148,10 @@ private slots:
 
     void showsAndFollowsTheDevice()
     {
-        SimulatedPowerBank::Identity identity;
-        identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-        SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
-        SimulatedPowerBank bank(model, identity);
+        const SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
+        SimulatedPowerBank bank(model, tessaravolt::test::supportedIdentity());
         const MainWindow main{tessaravolt::test::loadMainWindow()};
-        QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.connected(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
 
         main.clickTab(2);
         QElapsedTimer sinceOpened;
@@ -199,12 +195,12 @@ private slots:
         qInfo("fault shown %lld ms after the device raised it", faultAfter);
         QVERIFY2(faultAfter < kEventShownWithinMs, qPrintable(QStringLiteral("%1 ms").arg(faultAfter)));
 
-        QTest::qWait(300);
+        QVERIFY(tessaravolt::test::waitForFrame(main.window));
         const QDir dir = screenshotDir();
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
                 I18n::instance()->toggleLanguage();
-            QTest::qWait(50);
+            QVERIFY(tessaravolt::test::waitForFrame(main.window));
             const QImage image = main.window->grabWindow();
             QVERIFY(image.save(dir.filePath(english ? QStringLiteral("sim-health-fault-en.png")
                                                     : QStringLiteral("sim-health-fault-zh.png"))));

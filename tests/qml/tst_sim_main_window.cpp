@@ -1,8 +1,9 @@
 // The shell against the simulated power bank: the connected state, the requests it makes, and a loss.
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
 
 #include <QDir>
@@ -22,10 +23,11 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::kConnectTimeoutMs;
+using tessaravolt::test::supportedIdentity;
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 15000;
 const QString kTitle = QStringLiteral("PB-140 Demo");
 
 using MainWindow = tessaravolt::test::LoadedMain;
@@ -39,13 +41,6 @@ SimulatedPowerBank::Model titledModel()
     model.brightness = 70;
     model.screenTimeout = 30;
     return model;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
 }
 
 bool near(QRgb pixel, QRgb expected, int tolerance = 4)
@@ -163,9 +158,8 @@ private slots:
         QCOMPARE(main.get("currentPage").toInt(), 3);
         QCOMPARE(main.get("appTitle").toString(), kTitle);
         QCOMPARE(header->property("text").toString(), QStringLiteral("Be Ready for Today."));
-        const int pollsAtLoss = bank.requestsFor(0x20, 0x04).size();
-        QTest::qWait(1500);
-        QCOMPARE(bank.requestsFor(0x20, 0x04).size(), pollsAtLoss);
+        // The sidebar's current-event poll stops with the loss.
+        QCOMPARE(main.object("currentEventTimer")->property("running").toBool(), false);
 
         // Back on the page chosen before, created anew; the dot keeps its state until an answer.
         bank.update([](SimulatedPowerBank::Model& m) { m.brightness = 55; m.currentEvent.type = 0; });
@@ -181,13 +175,11 @@ private slots:
     {
         SimulatedPowerBank bank(titledModel(), supportedIdentity());
         const MainWindow main = loadMain();
-        QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.get("appConnected").toBool(), kConnectTimeoutMs);
+        QVERIFY(tessaravolt::test::showConnected(main));
         QTRY_COMPARE(main.get("appTitle").toString(), kTitle);
         main.window->setProperty("currentPage", 2);
-        QTest::qWait(1500);
+        QCOMPARE(main.pageType(), QStringLiteral("HealthPage"));
+        QTRY_VERIFY(main.page()->property("soh").toInt() > 0 && main.page()->property("cycles").toInt() > 0);
 
         const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
         QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("shell-screenshots")) : configured);

@@ -1,10 +1,13 @@
 // The power page of the whole program against the simulated power bank: the device's values soon
 // after the connection, and the page following the device when they change.
 #include "sim/simulated_power_bank.h"
+#include "support/quick_frames.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
+#include "transport/hid_service_api.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +17,7 @@
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -24,10 +28,13 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::kConnectTimeoutMs;
+using tessaravolt::test::supportedIdentity;
+using tessaravolt::test::waitForFrame;
+using tessaravolt::transport::HidServiceApi;
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 15000;
 constexpr qint64 kFirstValuesWithinMs = 2000;
 
 using Port = SimulatedPowerBank::Port;
@@ -45,13 +52,6 @@ SimulatedPowerBank::Model fourPortModel()
         Port{3, 2, 3, 9000, 1000, 300, 55, 150},
     };
     return model;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
 }
 
 void collect(QQuickItem* item, QList<QQuickItem*>& out)
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(portRequests.first().payload, QByteArray::fromHex("0004"));
         QCOMPARE(bank.requestsFor(0x20, 0x01).size(), 1);
 
-        QTest::qWait(300);
+        QVERIFY(waitForFrame(main.window));
         const QDir dir = screenshotDir();
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
@@ -226,8 +226,13 @@ private slots:
         // A port the device no longer reports keeps its card and its share.
         bank.update([](SimulatedPowerBank::Model& m) { m.ports.removeLast(); });
         const int before = bank.requestsFor(0x31, 0x00).size();
+        QSignalSpy portAnswers(HidServiceApi::instance(), &HidServiceApi::portInfo);
         QVERIFY(bank.waitForRequest(0x31, 0x00, before + 2, 5000));
-        QTest::qWait(200);
+        // Two answers taken (each begins with port 0): one may have been on its way before the
+        // change, the other was made after it.
+        QTRY_VERIFY(std::count_if(portAnswers.cbegin(), portAnswers.cend(),
+                                  [](const QList<QVariant>& args) { return args.at(0).toInt() == 0; })
+                    >= 2);
         QCOMPARE(main.page().cardSummary(),
                  QStringLiteral("A:idle C1:20.0/9.0/2.2/PD3.0 C2:15.0/5.0/3.0/PD3.0 W:9.0/9.0/1.0/Qi2"));
         QCOMPARE(main.page().bigNumbers(), QStringLiteral("76,44,0"));

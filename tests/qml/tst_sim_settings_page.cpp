@@ -2,10 +2,13 @@
 // what each press, drag and reset sends, how the device's answers are taken, and the product
 // details of a six-cell device with long serials.
 #include "sim/simulated_power_bank.h"
+#include "support/quick_frames.h"
+#include "support/simulated_device.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
 #include "transport/hid_bridge.h"
+#include "transport/hid_service_api.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,19 +16,22 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <functional>
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::supportedIdentity;
+using tessaravolt::test::waitForFrame;
+using tessaravolt::transport::HidServiceApi;
 
 namespace {
-
-constexpr int kConnectTimeoutMs = 15000;
 
 // 47 bytes: the most a cell serial answer carries after its index byte.
 QString longSerial(int cell)
@@ -49,13 +55,6 @@ SimulatedPowerBank::Model sixCellModel()
     model.brightness = 50;
     model.screenTimeout = 300;
     return model;
-}
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
 }
 
 void collect(QQuickItem* item, QList<QQuickItem*>& out)
@@ -149,6 +148,26 @@ class TestSimSettingsPage : public QObject
     SimulatedPowerBank* bank = nullptr;
     MainWindow main;
 
+    // The results of the display-setting commands that this thread has taken, since the start.
+    std::unique_ptr<QSignalSpy> brightnessResults;
+    std::unique_ptr<QSignalSpy> timeoutResults;
+
+    int answersTo(int command, int subCommand) const
+    {
+        int n = 0;
+        for (const auto& a : bank->answers())
+            n += a.command == command && a.subCommand == subCommand;
+        return n;
+    }
+
+    // Every result the device has sent is taken here, and there are at least the given numbers.
+    bool resultsTaken(int brightness, int timeout) const
+    {
+        const int b = answersTo(0xA1, 0x02);
+        const int t = answersTo(0xA1, 0x03);
+        return b >= brightness && t >= timeout && brightnessResults->size() == b && timeoutResults->size() == t;
+    }
+
     int settingsAnswers() const
     {
         int n = 0;
@@ -162,6 +181,7 @@ class TestSimSettingsPage : public QObject
     void openSettings()
     {
         const int answered = settingsAnswers();
+        QSignalSpy timeoutAnswers(HidServiceApi::instance(), &HidServiceApi::screenTimeout);
         main.clickTab(3);
         if (QTest::currentTestFailed())
             return;
@@ -169,10 +189,10 @@ class TestSimSettingsPage : public QObject
         QTRY_COMPARE(main.settings()->property("brightness").toInt(), int(bank->model().brightness));
         QTRY_COMPARE(main.settings()->property("timeoutSeconds").toInt(), int(bank->model().screenTimeout));
         QVERIFY(bank->waitUntil([&] { return settingsAnswers() > answered; }));
-        QTest::qWait(100);
+        QTRY_VERIFY(!timeoutAnswers.isEmpty());
         // Laid out and drawn before the mouse comes.
         QTRY_VERIFY(main.find("timeoutSlider") && main.find("timeoutSlider")->x() > 0);
-        QTest::qWait(100);
+        QVERIFY(waitForFrame(main.window));
     }
 
     // Presses the slider at x of its track, then lets go.
@@ -194,17 +214,23 @@ private slots:
         bank = new SimulatedPowerBank(sixCellModel(), supportedIdentity());
         main = loadMain();
         QVERIFY(main.window);
-        main.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.window));
-        QTRY_VERIFY_WITH_TIMEOUT(main.connected(), kConnectTimeoutMs);
+        QSignalSpy cellItems(HidServiceApi::instance(), &HidServiceApi::cellItemInfo);
+        brightnessResults = std::make_unique<QSignalSpy>(HidServiceApi::instance(), &HidServiceApi::brightnessResult);
+        timeoutResults = std::make_unique<QSignalSpy>(HidServiceApi::instance(), &HidServiceApi::screenTimeoutResult);
+        QSignalSpy timeoutAnswers(HidServiceApi::instance(), &HidServiceApi::screenTimeout);
+        QVERIFY(tessaravolt::test::showConnected(main));
         // The connection's own requests first (display settings, battery and cells).
         QVERIFY(bank->waitForRequest(0x12, 0x03, 1));
         QVERIFY(bank->waitForRequest(0x20, 0x05, 6));
-        QTest::qWait(300);
+        // ...and their answers taken.
+        QTRY_VERIFY(!timeoutAnswers.isEmpty());
+        QTRY_COMPARE(cellItems.size(), 6);
     }
 
     void cleanupTestCase()
     {
+        brightnessResults.reset();
+        timeoutResults.reset();
         main.engine.reset();
         delete bank;
         bank = nullptr;
@@ -279,6 +305,7 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(main.settings()->property(qPrintable(property)).toInt(), value);
         QVERIFY(bank->waitForRequest(0xA1, command, before + 1));
+        // A press sends one command: time for a second one to come, which none may.
         QTest::qWait(150);
         const auto sent = bank->requestsFor(0xA1, command).mid(before);
         QCOMPARE(sent.size(), 1);
@@ -303,6 +330,7 @@ private slots:
             QTest::mouseMove(main.window, main.at(slider, x, x > 400 ? 90 : 30));
         QTest::mouseRelease(main.window, Qt::LeftButton, {}, main.at(slider, 430, 90));
         QVERIFY(bank->waitForRequest(0xA1, 0x03, before + 1 + moves, 10000));
+        // Time for a command beyond one a move to come, which none may.
         QTest::qWait(200);
         const QList<QByteArray> sent = payloads(bank->requestsFor(0xA1, 0x03).mid(before));
         QCOMPARE(sent.size(), 1 + moves);
@@ -380,7 +408,7 @@ private slots:
         pressSlider("timeoutSlider", 399);
         QVERIFY(bank->waitForRequest(0xA1, 0x02, b + 1));
         QVERIFY(bank->waitForRequest(0xA1, 0x03, t + 1));
-        QTest::qWait(400);
+        QTRY_VERIFY(resultsTaken(b + 1, t + 1));
         QCOMPARE(main.settings()->property("brightness").toInt(), 20);
         QCOMPARE(main.settings()->property("timeoutSeconds").toInt(), 600);
         QCOMPARE(main.find("brightnessValue")->property("text").toString(), QStringLiteral("20%"));
@@ -411,7 +439,7 @@ private slots:
         QCOMPARE(rows.value(6), QStringLiteral("25000 mAh / 90.8 Wh"));
         QCOMPARE(main.find("flightEnergy")->property("text").toString(), QStringLiteral("90.8 Wh"));
 
-        QTest::qWait(300);
+        QVERIFY(waitForFrame(main.window));
         const QDir dir = screenshotDir();
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
@@ -429,7 +457,7 @@ private slots:
                 QVERIFY2(t->property("contentWidth").toReal() <= t->width() + 0.5,
                          qPrintable(t->property("text").toString()));
             }
-            QTest::qWait(100);
+            QVERIFY(waitForFrame(main.window));
             QVERIFY(main.window->grabWindow().save(
                 dir.filePath(english ? QStringLiteral("sim-settings-en.png") : QStringLiteral("sim-settings-zh.png"))));
         }
@@ -447,7 +475,7 @@ private slots:
         QTRY_VERIFY(!main.find("displayPanel")->isVisible());
         QCOMPARE(main.find("detailsPanel")->y(), 0.0);
         QCOMPARE(main.find("detailsPanel")->height(), 660.0);
-        QTest::qWait(200);
+        QVERIFY(waitForFrame(main.window));
         QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-settings-hidden-en.png"))));
     }
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/logger_manager.h"
+#include "support/log_mark.h"
 #include "transport/hid_service_api.h"
 
 #include <QByteArray>
@@ -210,35 +210,6 @@ private:
     std::map<QByteArray, std::unique_ptr<QSignalSpy>> m_spies;
 };
 
-// The log entries written since the mark was taken.
-class LogMark
-{
-public:
-    LogMark() : m_start(common::LoggerManager::instance().entries().size()) {}
-
-    QStringList lines() const
-    {
-        const auto entries = common::LoggerManager::instance().entries();
-        QStringList out;
-        for (qsizetype i = m_start; i < entries.size(); ++i)
-            out << entries.at(i).message;
-        return out;
-    }
-
-    // Matches anywhere in a line: the process keeps one pending line, so the link's worker thread
-    // may put its own words in front of a line that this thread is composing.
-    int count(const QString& text) const
-    {
-        int n = 0;
-        for (const QString& line : lines())
-            n += line.contains(text) ? 1 : 0;
-        return n;
-    }
-
-    bool has(const QString& text) const { return count(text) > 0; }
-
-private:
-    qsizetype m_start;
-};
+using tessaravolt::test::LogMark;
 
 } // namespace tessaravolt::transport::test

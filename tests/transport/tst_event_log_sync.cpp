@@ -4,6 +4,7 @@
 #include "transport/tst_event_log_access.h"
 
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
@@ -15,18 +16,13 @@
 using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::openPowerBank;
+using tessaravolt::test::supportedIdentity;
 using Access = tessaravolt::transport::EventLogTestAccess;
 
 namespace {
 
 using EventRecord = SimulatedPowerBank::EventRecord;
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity id;
-    id.vendorId = kSupportedVendorIds[0];
-    return id;
-}
 
 QByteArray recordRequest(int type, int start, int count)
 {
@@ -127,9 +123,8 @@ private:
     // alone decides when the statistics are polled.
     bool connectAndLoad(const SimulatedPowerBank::Model& model)
     {
-        bank = std::make_unique<SimulatedPowerBank>(model, supportedIdentity());
-        HidBridge::instance()->openSupportedPowerBank();
-        if (!HidBridge::instance()->connected())
+        bank = openPowerBank(model);
+        if (!bank)
             return false;
         Access::stopPollTimer(*api);
         return bank->waitUntil([this] { return state(1).loaded && !state(1).busy(); }, 8000) && settled();
@@ -355,9 +350,8 @@ private slots:
             model.activityLog.records.clear();
             fillLog(model, 0, 1, count);
         }
-        bank = std::make_unique<SimulatedPowerBank>(model, supportedIdentity());
-        HidBridge::instance()->openSupportedPowerBank();
-        QVERIFY(HidBridge::instance()->connected());
+        bank = openPowerBank(model);
+        QVERIFY(bank);
         Access::stopPollTimer(*api);
         if (type == 0) {
             QVERIFY(bank->waitUntil([this] { return state(1).loaded && !state(1).busy(); }, 8000) && settled());
@@ -394,7 +388,7 @@ private slots:
         Access::stopPollTimer(*api);
         QVERIFY(bank->waitForRequest(0x11, 0x02, 3));
         QVERIFY(bank->waitUntil([this] { return state(1).received == 4; }));
-        QTest::qWait(300);
+        QTest::qWait(300); // time for the dropped answer's records, which never come
         QVERIFY(state(1).loading);
         QCOMPARE(api->abnormalLogCacheMeta().value("syncing").toBool(), true);
         QCOMPARE(state(1).received, 4);
@@ -402,7 +396,7 @@ private slots:
         const int stats = statisticsRequestCount();
         clockMs += 29999;
         Access::poll(*api);
-        QTest::qWait(300);
+        QTest::qWait(300); // time for a request to go out, which none may
         QCOMPARE(statisticsRequestCount(), stats);
         QVERIFY(store().statsDeferred);
 
@@ -430,7 +424,7 @@ private slots:
 
         clockMs += 20000;
         Access::poll(*api);
-        QTest::qWait(300);
+        QTest::qWait(300); // time for a request to go out, which none may
         QCOMPARE(statisticsRequestCount(), stats + 1);
 
         LogMark mark;

@@ -1,11 +1,11 @@
 #pragma once
 
-// Shared by the link's tests: reading the application log from a mark on, and a simulated
-// power bank with the identity the link looks for.
+// Shared by the link's tests: its log lines, its signals as the GUI thread sees them, and a clock
+// for its write spacing.
 
-#include "common/logger_manager.h"
 #include "protocol/frame_codec.h"
-#include "sim/simulated_power_bank.h"
+#include "support/log_mark.h"
+#include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
 
 #include <QRegularExpression>
@@ -16,47 +16,7 @@
 
 namespace tessaravolt::transport::test {
 
-// The log entries committed after construction.
-class LinkLogMark
-{
-public:
-    LinkLogMark() : m_start(common::LoggerManager::instance().entries().size()) {}
-
-    QStringList lines() const
-    {
-        const auto entries = common::LoggerManager::instance().entries();
-        QStringList result;
-        for (qsizetype i = m_start; i < entries.size(); ++i)
-            result << entries.at(i).message;
-        return result;
-    }
-
-    QStringList starting(const QString& prefix) const
-    {
-        QStringList result;
-        for (const QString& line : lines()) {
-            if (line.startsWith(prefix))
-                result << line;
-        }
-        return result;
-    }
-
-    int count(const QString& prefix) const { return int(starting(prefix).size()); }
-
-    // Index of the first line starting with prefix, -1 when absent.
-    qsizetype indexOf(const QString& prefix) const
-    {
-        const QStringList all = lines();
-        for (qsizetype i = 0; i < all.size(); ++i) {
-            if (all.at(i).startsWith(prefix))
-                return i;
-        }
-        return -1;
-    }
-
-private:
-    qsizetype m_start;
-};
+using tessaravolt::test::LogMark;
 
 // The value of one name=value field of a connection log line ("" when absent).
 inline QString logField(const QString& line, const QString& name)
@@ -121,12 +81,10 @@ private:
     std::atomic<int64_t> m_ms;
 };
 
+// The link's tests tell their power banks apart by product id.
 inline sim::SimulatedPowerBank::Identity linkIdentity(uint16_t productId = 0x002A, size_t vendorIndex = 0)
 {
-    sim::SimulatedPowerBank::Identity id;
-    id.vendorId = kSupportedVendorIds[vendorIndex];
-    id.productId = productId;
-    return id;
+    return tessaravolt::test::supportedIdentity(productId, vendorIndex);
 }
 
 inline std::unique_ptr<protocol::Frame> encodeRequest(uint8_t command, uint8_t subCommand)

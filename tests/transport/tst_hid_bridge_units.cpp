@@ -93,13 +93,6 @@ private slots:
         QCOMPARE(changed.size(), 0);
         QVERIFY(!bridge->connected());
     }
-
-    void vendorIdsAreTwoDistinctValues()
-    {
-        QCOMPARE(kSupportedVendorIds.size(), size_t(2));
-        QVERIFY(kSupportedVendorIds[0] != kSupportedVendorIds[1]);
-        QVERIFY(kSupportedVendorIds[0] != 0 && kSupportedVendorIds[1] != 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstHidBridgeUnits)

@@ -9,6 +9,7 @@
 #include "transport/tst_event_log_access.h"
 
 #include "sim/simulated_power_bank.h"
+#include "support/simulated_device.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
@@ -299,9 +300,7 @@ private slots:
 
         SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
         model.battery.cellCount = 2;
-        SimulatedPowerBank::Identity identity;
-        identity.vendorId = kSupportedVendorIds[0];
-        SimulatedPowerBank bank(model, identity);
+        SimulatedPowerBank bank(model, tessaravolt::test::supportedIdentity());
 
         HidServiceApi api(nullptr);
         Fuzzer fuzz(api, bank, seed);

@@ -187,6 +187,7 @@ Item {
             const ring = H.all(page, i => i.source !== undefined && H.fileName(i.source) === "circle_routing.svg")[0];
             let minScale = 2, maxScale = 0;
             const r0 = ring.rotation;
+            // Sampled over two seconds of the animations themselves.
             for (let t = 0; t < 2000; t += 20) {
                 wait(20);
                 minScale = Math.min(minScale, heart.scale);
@@ -286,7 +287,7 @@ Item {
             waitForRendering(list);
             // Past the first row: nothing moves.
             mouseDrag(list, 200, 20, 0, 120);
-            wait(100);
+            wait(100); // time for the list to move, which it may not
             compare(list.contentY, list.originY);
             verify(!list.moving);
             // Past the last row: 60 of travel at most, no spring back.
@@ -307,7 +308,7 @@ Item {
             const list = H.named(page, "cellVoltageList");
             waitForRendering(list);
             mouseDrag(list, 200, 140, 0, -100);
-            wait(100);
+            wait(100); // time for the list to move, which it may not
             compare(list.contentY, list.originY);
         }
 

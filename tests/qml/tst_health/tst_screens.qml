@@ -70,7 +70,6 @@ Item {
 
         function shoot(page, name) {
             waitForRendering(page);
-            wait(50);
             const shot = grabImage(page);
             shot.save(healthScreenshotDir + "/" + name + ".png");
             return shot;

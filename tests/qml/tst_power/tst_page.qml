@@ -203,7 +203,6 @@ Item {
             compare(ratingRows(page).filter(r => r.visible).length, 0);
             compare(bigNumbers(page)[1].x, 658, "output total beside the arrow column");
 
-            wait(300);
             const shot = grabImage(page);
             shot.save(powerScreenshotDir + "/power_page_en.png");
 
@@ -228,7 +227,6 @@ Item {
             verify(shownText(page, "边充边放"));
             verify(shownText(page, "剩余电量"));
             compare(bigNumbers(page).map(n => n.text).join(), "76,29,5");
-            wait(100);
             grabImage(page).save(powerScreenshotDir + "/power_page_zh.png");
         }
 
@@ -350,8 +348,7 @@ Item {
             const column = loader.item;
             verify(column);
             const fading = column.children[0];
-            wait(400);
-            verify(fading.opacity > 0.05, "the output arrow fades in");
+            tryVerify(() => fading.opacity > 0.05, 2000, "the output arrow fades in");
             // Same flow state: the column and its animation run on.
             HidServiceApi.portInfo(0, 2, 1, 9000, 2000, 20, 0, 300);
             compare(loader.item, column);
@@ -362,9 +359,8 @@ Item {
             const upper = loader.item.children[0];
             const lower = loader.item.children[1];
             verify(upper.opacity < 0.2, "the upper big arrow starts hidden");
-            wait(500);
+            tryVerify(() => upper.opacity > 0.1, 2000, "the upper big arrow fades in");
             fuzzyCompare(upper.opacity + lower.opacity, 1, 0.02);
-            verify(upper.opacity > 0.1);
             // Back to idle: no column, no animation.
             HidServiceApi.portInfo(0, 0, 1, 0, 0, 20, 0, 300);
             HidServiceApi.portInfo(1, 0, 2, 0, 0, 20, 0, 100);
@@ -388,11 +384,11 @@ Item {
             HidServiceApi.portInfo(1, 2, 2, 5000, 1000, 20, 0, 100);
             const fill = items(page, i => i.wavePhase !== undefined)[0];
             const arrow = loaderOf(page).item.children[0];
-            wait(300);
+            tryVerify(() => arrow.opacity > 0.05, 2000, "the arrow fades in");
             window.visibility = data.visibility;
             tryCompare(page, "onHold", true);
             const held = [fill.wavePhase, arrow.opacity];
-            wait(400);
+            wait(400); // time for the animations to move on, which they may not
             compare([fill.wavePhase, arrow.opacity], held);
             // Answers still arrive and show.
             HidServiceApi.portInfo(1, 2, 2, 9000, 1000, 20, 0, 100);
@@ -497,7 +493,7 @@ Item {
             }
 
             for (let round = 0; round < 4; ++round) {
-                wait(130 + round * 170);
+                wait(130 + round * 170); // a different phase of the wave each round
                 let result = compareAtLivePhase();
                 for (let retry = 0; retry < 3 && (result.bad > 0 || result.mean >= 0.01); ++retry)
                     result = compareAtLivePhase();

@@ -290,6 +290,11 @@ Item {
             const frame = find(page, "detailListFrame");
             const rows = rowItems(page);
             compare(rows.length, 12, tag);
+            // Rows that changed height (a language switch, new values) are placed on the list's next
+            // layout: wait for it before measuring.
+            const laidOut = () => rows.every((row, i) =>
+                Math.abs(row.y - (i === 0 ? 0 : rows[i - 1].y + rows[i - 1].height)) < 0.01);
+            tryVerify(laidOut, 5000, tag + ": the list lays its rows out");
             let previousBottom = 0;
             for (const row of rows) {
                 const [label, value] = textsOf(row);
@@ -327,13 +332,12 @@ Item {
             for (let i = 0; i < 6; ++i)
                 HidServiceApi.cellItemInfo(i, longSerial(i), "2025-06-2" + i + " 09:30:00");
             compare(longSerial(0).length, 47);
-            waitForRendering(page);
             const rows = rowItems(page);
             // A serial line is wider than the column: each wraps once, inside its word.
-            compare(textsOf(rows[10])[1].lineCount, 12);
-            compare(rows[10].height, 12 * 21 + 19);
-            compare(rows[11].height, 6 * 21 + 19);
-            verify(rows[4].height > 40, "the long protocol list wraps and its row grows");
+            tryCompare(textsOf(rows[10])[1], "lineCount", 12);
+            tryCompare(rows[10], "height", 12 * 21 + 19);
+            tryCompare(rows[11], "height", 6 * 21 + 19);
+            tryVerify(() => rows[4].height > 40, 5000, "the long protocol list wraps and its row grows");
             for (const english of [true, false]) {
                 setEnglish(english);
                 waitForRendering(page);
@@ -370,14 +374,12 @@ Item {
                 setEnglish(english);
                 list.positionViewAtBeginning();
                 waitForRendering(page);
-                wait(50);
                 checkGeometry(page, data.tag);
                 const suffix = english ? "_en" : "_zh";
                 grabImage(page).save(settingsScreenshotDir + "/" + data.file + suffix + ".png");
                 if (list.contentHeight > list.height) {
                     list.positionViewAtEnd();
                     waitForRendering(page);
-                    wait(50);
                     grabImage(page).save(settingsScreenshotDir + "/" + data.file + suffix + "_end.png");
                 }
             }

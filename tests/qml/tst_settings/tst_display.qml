@@ -307,7 +307,6 @@ Item {
             for (const english of [true, false]) {
                 setEnglish(english);
                 waitForRendering(page);
-                wait(50);
                 grabImage(page).save(settingsScreenshotDir + "/display_" + (english ? "en" : "zh") + ".png");
             }
             // The header band fades from the panel to green; the reset button sits on it.

@@ -44,7 +44,6 @@ Rectangle {
 
         function test_corners(data) {
             tryVerify(function() { return masks.itemAt(data.corner).available })
-            wait(50)
             const image = grabImage(scene)
             const x0 = 20 + data.corner * 30
             verify(isPanel(image.pixel(x0 + data.outer[0], 20 + data.outer[1])), "outer point covered")
@@ -52,7 +51,6 @@ Rectangle {
         }
 
         function test_unknown_corner_paints_nothing() {
-            wait(50)
             const image = grabImage(scene)
             for (let x = 0; x < 16; x += 3)
                 for (let y = 0; y < 16; y += 3)

@@ -150,22 +150,20 @@ Item {
             compare([timer.interval, timer.repeat, timer.triggeredOnStart], [1000, true, false])
             pollSpy.clear()
             pollSpy.target = timer
-            wait(1200)
-            compare(pollSpy.count, 0)
+            compare(timer.running, false)
             sidebar.connected = true
-            wait(800)
+            compare(timer.running, true)
+            // The first request one interval after the connection, not at once.
             compare(pollSpy.count, 0)
             tryCompare(pollSpy, "count", 1, 1500)
-            tryCompare(pollSpy, "count", 2, 1500)
             sidebar.connected = false
+            compare(timer.running, false)
             // Hidden or not, the poll follows the connection only.
             sidebar.visible = false
-            wait(1300)
-            compare(pollSpy.count, 2)
+            compare(timer.running, false)
             sidebar.connected = true
-            wait(500)
-            compare(pollSpy.count, 2)
-            tryCompare(pollSpy, "count", 3, 1500)
+            compare(timer.running, true)
+            compare(pollSpy.count, 1)
         }
     }
 }

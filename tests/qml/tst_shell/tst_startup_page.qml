@@ -327,13 +327,13 @@ Item {
             const canvas = findChild(rings, "coilCanvas")
             tryCompare(canvas, "unfolded", true, 3000)
             // The canvas's last paint, which empties it.
-            wait(100)
+            waitForRendering(rings)
             const spies = [canvas, findChild(rings, "clockwiseRings"), findChild(rings, "anticlockwiseRings")]
                 .map(target => createTemporaryObject(spyComponent, scene, { target: target }))
             spies.forEach(spy => verify(spy.valid))
             const first = canvas.offset
             tryVerify(() => canvas.offset > first + 5, 3000, "the rings turn")
-            wait(200)
+            wait(200) // more turning, with no paint and no change of the rings
             compare(spies.filter(spy => spy.count > 0).length, 0)
         }
 
@@ -357,13 +357,13 @@ Item {
             const rings = createTemporaryObject(ringsComponent, scene)
             const canvas = findChild(rings, "coilCanvas")
             const animations = animationsOf(rings)
-            wait(300)
+            tryVerify(() => canvas.spanAngle > 0 && canvas.spanAngle < 135, 2000, "unfolding")
             window.visibility = data.visibility
             tryCompare(rings, "onHold", true)
             verify(animations.unfoldAnimation.paused && animations.fadeAnimation.paused && animations.turnAnimation.paused)
             const held = [canvas.spanAngle, canvas.opacity]
             verify(held[0] > 0 && held[0] < 135, "unfolding: " + held[0])
-            wait(1300)
+            wait(1300) // time for the course to move on, which it may not while held
             compare([canvas.spanAngle, canvas.opacity], held)
             window.visibility = Window.Windowed
             tryCompare(rings, "onHold", false)
@@ -380,7 +380,7 @@ Item {
             tryCompare(animations.turnAnimation, "paused", true)
             compare(animations.unfoldAnimation.paused, false)
             const offset = canvas.offset
-            wait(300)
+            wait(300) // time for the rings to turn, which they may not while held
             compare(canvas.offset, offset)
             window.visibility = Window.Windowed
             tryVerify(() => canvas.offset !== offset, 2000, "the turn goes on")

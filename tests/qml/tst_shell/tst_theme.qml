@@ -5,7 +5,7 @@ import Tessaravolt
 Item {
     id: scene
     width: 520
-    height: 210
+    height: 620
 
     Component {
         id: sampleComponent
@@ -25,6 +25,27 @@ Item {
         }
     }
 
+    Component {
+        id: pageShellComponent
+        PageShell { width: 100; height: 50 }
+    }
+
+    Component {
+        id: sidebarComponent
+        Sidebar { height: 600; connected: false }
+    }
+
+    Component {
+        id: bodyTextComponent
+        Rectangle {
+            property alias text: body
+            width: 200
+            height: 40
+            color: "black"
+            AppText { id: body; x: 5; text: "Ready"; skipLangCheck: true }
+        }
+    }
+
     TestCase {
         id: testCase
         name: "Theme"
@@ -40,18 +61,43 @@ Item {
             return sum
         }
 
-        function test_members() {
+        function near(pixel, expected, tolerance, what) {
+            const e = Qt.color(expected)
+            verify(Math.abs(pixel.r - e.r) <= tolerance && Math.abs(pixel.g - e.g) <= tolerance
+                   && Math.abs(pixel.b - e.b) <= tolerance, what + ": " + pixel + ", expected " + expected)
+        }
+
+        // On Linux the frameless window needs no room for a native title bar.
+        function test_platform() {
             compare(Theme.isMacOs, false)
             compare(Theme.nativeTitleBarHeight, 0)
-            compare(Theme.designWidth, 1440)
-            compare(Theme.designHeight, 1080)
-            const colours = { white: "#ffffff", black: "#000000", pageBackground: "#1e1e1e", panel: "#323232",
-                              panelDark: "#282828", panelDarker: "#232323", sidebar: "#464646",
-                              greenDark: "#009647", green: "#00c839", mutedText: "#9a9a9a", disabled: "#5b5b5b" }
-            for (const key in colours)
-                compare(String(Theme[key]), colours[key], key)
-            compare([Theme.fontLarge, Theme.fontMedium, Theme.fontBody], [35, 25, 15])
-            compare([Theme.sidebarWidth, Theme.pageMargin, Theme.panelRadius], [100, 60, 16])
+        }
+
+        // The theme as it reaches the screen through the shell's own pieces.
+        function test_coloursOnScreen() {
+            const page = grabImage(createTemporaryObject(pageShellComponent, scene))
+            near(page.pixel(50, 25), "#1e1e1e", 0.01, "page background")
+
+            // The sidebar: its width, its panel ending one page margin above the bottom with
+            // rounded corners, and the page background around it.
+            const sidebar = createTemporaryObject(sidebarComponent, scene)
+            compare(sidebar.width, 100)
+            const shot = grabImage(sidebar)
+            near(shot.pixel(8, 300), "#282828", 0.01, "the panel's left edge")
+            near(shot.pixel(92, 300), "#323232", 0.01, "the panel's right edge")
+            near(shot.pixel(50, 570), "#1e1e1e", 0.01, "page background below the panel")
+            near(shot.pixel(1, 539), "#1e1e1e", 0.01, "rounded bottom-left corner")
+            near(shot.pixel(8, 530), "#282828", 0.01, "the panel inside the corner")
+
+            // Body text: white, at the body size.
+            const body = createTemporaryObject(bodyTextComponent, scene)
+            compare(body.text.fontInfo.pixelSize, 15)
+            const text = grabImage(body)
+            let brightest = 0
+            for (let y = 0; y < text.height; ++y)
+                for (let x = 0; x < text.width; ++x)
+                    brightest = Math.max(brightest, Math.min(text.red(x, y), text.green(x, y), text.blue(x, y)))
+            verify(brightest >= 250, "white ink: " + brightest)
         }
 
         function test_fontsLoad() {

@@ -9,6 +9,7 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTest>
 
 #include <memory>
 #include <optional>
@@ -48,6 +49,19 @@ inline LoadedMain loadMainWindow(std::optional<QSize> size = std::nullopt)
     if (!main.engine->rootObjects().isEmpty())
         main.window = qobject_cast<QQuickWindow*>(main.engine->rootObjects().first());
     return main;
+}
+
+// A connection attempt comes one retry interval (2 s) after the window loads; a loaded machine or
+// a sanitizer build stretches that.
+inline constexpr int kConnectTimeoutMs = 15000;
+
+// Shows the window, as start-up does, and waits until it is on screen and a power bank connected.
+inline bool showConnected(const LoadedMain& main, int timeoutMs = kConnectTimeoutMs)
+{
+    if (!main.window)
+        return false;
+    main.window->show();
+    return QTest::qWaitForWindowExposed(main.window) && QTest::qWaitFor([&] { return main.connected(); }, timeoutMs);
 }
 
 } // namespace tessaravolt::test
