@@ -3,7 +3,8 @@
 #include "sim/simulated_power_bank.h"
 
 #include "common/i18n.h"
-#include "qml/main_window_fixture.h"
+#include "support/main_window.h"
+#include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
@@ -34,14 +35,7 @@ using tessaravolt::transport::HidServiceApi;
 
 namespace {
 
-constexpr int kConnectTimeoutMs = 15000;
-
-SimulatedPowerBank::Identity supportedIdentity()
-{
-    SimulatedPowerBank::Identity identity;
-    identity.vendorId = tessaravolt::transport::kSupportedVendorIds[0];
-    return identity;
-}
+using tessaravolt::test::supportedIdentity;
 
 QDir screenshotDir()
 {
@@ -135,13 +129,7 @@ DiagnosticsWindow connectedOnDiagnostics()
     if (!main.window)
         return main;
     main.window->setProperty("currentPage", 4);
-    main.window->show();
-    if (!QTest::qWaitForWindowExposed(main.window))
-        return main;
-    QElapsedTimer waiting;
-    waiting.start();
-    while (!main.connected() && waiting.elapsed() < kConnectTimeoutMs)
-        QTest::qWait(5);
+    tessaravolt::test::showConnected(main);
     return main;
 }
 
