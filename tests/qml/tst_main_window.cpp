@@ -3,6 +3,7 @@
 #include "common/logger_manager.h"
 #include "transport/hid_auto_connect.h"
 #include "transport/hid_service_api.h"
+#include "support/screenshots.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,13 +64,7 @@ void setEnglish(bool english)
         I18n::instance()->toggleLanguage();
 }
 
-QDir screenshotDir()
-{
-    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("shell-screenshots")) : configured);
-    dir.mkpath(QStringLiteral("."));
-    return dir;
-}
+QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("shell-screenshots")); }
 
 bool near(QRgb pixel, QRgb expected, int tolerance = 6)
 {

@@ -8,6 +8,7 @@
 #include "support/main_window.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
+#include "support/screenshots.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -47,14 +48,7 @@ int drawnPixels(const QImage& image, const QRect& area)
     return drawn;
 }
 
-QDir screenshotDir()
-{
-    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("device-text-screenshots"))
-                                  : configured);
-    dir.mkpath(QStringLiteral("."));
-    return dir;
-}
+QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("device-text-screenshots")); }
 
 // Records every connection made to it; the window must make none.
 class HttpWitness : public QObject

@@ -7,6 +7,7 @@
 #include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
+#include "support/screenshots.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -37,14 +38,7 @@ namespace {
 
 using tessaravolt::test::supportedIdentity;
 
-QDir screenshotDir()
-{
-    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("diagnostics-screenshots"))
-                                  : configured);
-    dir.mkpath(QStringLiteral("."));
-    return dir;
-}
+QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("diagnostics-screenshots")); }
 
 // The sequence numbers of a log as the table must show them: newest first, then highest number.
 QList<int> expectedOrder(const QList<SimulatedPowerBank::EventRecord>& records)

@@ -7,6 +7,7 @@
 #include "common/i18n.h"
 #include "support/main_window.h"
 #include "transport/hid_bridge.h"
+#include "support/screenshots.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -123,13 +124,7 @@ struct MainWindow : tessaravolt::test::LoadedMain
 
 QString voltageText(int millivolts) { return QString::number(millivolts / 1000.0, 'f', 2) + QStringLiteral(" V"); }
 
-QDir screenshotDir()
-{
-    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("health-screenshots")) : configured);
-    dir.mkpath(QStringLiteral("."));
-    return dir;
-}
+QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("health-screenshots")); }
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "support/main_window.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
+#include "support/screenshots.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -143,13 +144,7 @@ struct MainWindow : tessaravolt::test::LoadedMain
 
 MainWindow loadMain() { return MainWindow{tessaravolt::test::loadMainWindow()}; }
 
-QDir screenshotDir()
-{
-    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("power-screenshots")) : configured);
-    dir.mkpath(QStringLiteral("."));
-    return dir;
-}
+QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("power-screenshots")); }
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "support/main_window.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
+#include "support/screenshots.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -75,14 +76,7 @@ QQuickItem* findIn(QQuickItem* root, const QString& name)
     return nullptr;
 }
 
-QDir screenshotDir()
-{
-    const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-    QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("settings-screenshots"))
-                                  : configured);
-    dir.mkpath(QStringLiteral("."));
-    return dir;
-}
+QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("settings-screenshots")); }
 
 struct MainWindow : tessaravolt::test::LoadedMain
 {
