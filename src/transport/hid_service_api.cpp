@@ -4,7 +4,9 @@
 #include "common/i18n.h"
 #include "common/logger_manager.h"
 #include "common/singleton_slot.h"
+#include "protocol/commands.h"
 #include "protocol/frame_codec.h"
+#include "protocol/payload.h"
 #include "transport/hid_bridge.h"
 
 #include <QDateTime>
@@ -21,11 +23,32 @@ namespace {
 
 using common::LoggerManager;
 using protocol::Frame;
+using protocol::kNoSubCommand;
+using protocol::payloadLength;
+using protocol::payloadOf;
+using protocol::readLe16;
+using protocol::readLe32;
+using protocol::readLe64;
+namespace command = protocol::command;
+namespace static_info = protocol::static_info;
+namespace settings = protocol::settings;
+namespace cell_status = protocol::cell_status;
 
-const QSet<uint8_t> STATIC_INFO_STR = {0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0B, 0x0C, 0x0D, 0x10};
+const QSet<uint8_t> STATIC_INFO_STR = {
+    static_info::kBrand,          static_info::kFactory,     static_info::kBatteryManufacturer,
+    static_info::kProductSn,      static_info::kBatteryType, static_info::kProductionDate,
+    static_info::kModel,          static_info::kProductName, static_info::kHardwareVersion,
+    static_info::kSoftwareVersion, static_info::kBatteryModel,
+};
 
-constexpr std::array<uint8_t, 16> kStaticInfoRequests = {0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0B,
-                                                         0x0C, 0x0D, 0x0E, 0x0F, 0x2F, 0x12, 0x22, 0x10};
+constexpr std::array<uint8_t, 16> kStaticInfoRequests = {
+    static_info::kBrand,           static_info::kFactory,         static_info::kBatteryManufacturer,
+    static_info::kProductSn,       static_info::kBatteryType,     static_info::kProductionDate,
+    static_info::kModel,           static_info::kProductName,     static_info::kHardwareVersion,
+    static_info::kSoftwareVersion, static_info::kSupportedProtocols, static_info::kOriginManufacturer1,
+    static_info::kOriginManufacturer2, static_info::kBatteryManufacturerCn1,
+    static_info::kBatteryManufacturerCn2, static_info::kBatteryModel,
+};
 
 constexpr int64_t kSocTtlMs = 5000;
 constexpr int64_t kSohTtlMs = 60000;
@@ -41,84 +64,6 @@ common::SingletonSlot<HidServiceApi>& singletonSlot()
 LoggerManager& logger()
 {
     return LoggerManager::instance();
-}
-
-uint16_t readU16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t readU32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-uint64_t readU64(const uint8_t* p)
-{
-    return uint64_t(readU32(p)) | (uint64_t(readU32(p + 4)) << 32);
-}
-
-const uint8_t* payloadOf(const uint8_t* frame)
-{
-    return frame + 4;
-}
-
-int payloadLength(const uint8_t* frame)
-{
-    return frame[3];
-}
-
-// Fewest payload bytes an answer must carry for the fields its handler reads.
-int minimumPayload(uint8_t command, uint8_t sub)
-{
-    switch (command) {
-    case 0x10:
-        switch (sub) {
-        case 0x06: return 15;
-        case 0x07: return 1;
-        case 0x0A: return 1;
-        case 0x0E: return 4;
-        default: return 0;
-        }
-    case 0x11:
-        return sub == 0x01 ? 18 : 0;
-    case 0x12:
-        switch (sub) {
-        case 0x01: return 8;
-        case 0x02: return 1;
-        case 0x03: return 2;
-        default: return 0;
-        }
-    case 0x20:
-        switch (sub) {
-        case 0x01: return 1;
-        case 0x02: return 1;
-        case 0x03: return 2;
-        case 0x04: return 16;
-        case 0x05: return 1;
-        default: return 0;
-        }
-    case 0xA1:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-QString decodeUpToNul(const char* bytes, qsizetype size)
-{
-    qsizetype end = 0;
-    while (end < size && bytes[end] != '\0')
-        ++end;
-    return QString::fromUtf8(bytes, end);
-}
-
-QString twoPartText(const uint8_t* second, const QByteArray& first)
-{
-    const auto* firstFrame = reinterpret_cast<const uint8_t*>(first.constData());
-    QByteArray joined(reinterpret_cast<const char*>(payloadOf(firstFrame)), payloadLength(firstFrame));
-    joined.append(reinterpret_cast<const char*>(payloadOf(second)), payloadLength(second));
-    return decodeUpToNul(joined.constData(), joined.size());
 }
 
 // Replays are emitted inside the request call; a receiver that asks again from its handler
@@ -170,14 +115,6 @@ QList<HidServiceApi::TimeServer> defaultTimeServers()
 }
 
 } // namespace
-
-QString extractPureStr(const uint8_t* frame, int offset)
-{
-    const int length = payloadLength(frame) - offset;
-    if (offset < 0 || length <= 0)
-        return QString();
-    return decodeUpToNul(reinterpret_cast<const char*>(payloadOf(frame) + offset), length);
-}
 
 HidServiceApi::HidServiceApi(QObject* parent)
     : QObject(parent)
@@ -303,27 +240,27 @@ void HidServiceApi::dispatchDecodedFrame(const QByteArray& plaintextFrame)
 
 void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
 {
-    const uint8_t command = frame[1];
-    const uint8_t sub = frame[2];
+    const uint8_t command = protocol::commandOf(frame);
+    const uint8_t sub = protocol::subCommandOf(frame);
     logger() << "handlePacketReceived: command=" << QString::number(command, 16).toUpper()
              << ", subcmd=" << int(sub) << std::endl;
     logger().cacheEncode("handleFrameDecode", frame, size);
 
     switch (command) {
-    case 0x10:
-    case 0x11:
-    case 0x12:
-    case 0x20:
-    case 0x30:
-    case 0x31:
-    case 0xA1:
+    case command::kStaticInfo:
+    case command::kEvents:
+    case command::kDeviceSettings:
+    case command::kCellStatus:
+    case command::kCellDetail:
+    case command::kPortInfo:
+    case command::kConfig:
         break;
     default:
         logger() << "handlePacketReceived: ommit cmd" << std::endl;
         return;
     }
 
-    const int need = minimumPayload(command, sub);
+    const int need = protocol::minimumPayload(command, sub);
     if (payloadLength(frame) < need) {
         logger() << "handlePacketReceived: short answer dropped, command=" << QString::number(command, 16).toUpper()
                  << ", subcmd=" << int(sub) << ", len=" << payloadLength(frame) << ", need=" << need << std::endl;
@@ -331,13 +268,13 @@ void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
     }
 
     switch (command) {
-    case 0x10: handleStaticInfo(frame, size); break;
-    case 0x11: handleDeviceEvents(frame); break;
-    case 0x12: handleDeviceSettings(frame); break;
-    case 0x20: handleCellRealtimeStatus(frame, true); break;
-    case 0x30: handleCellDetailInfo(frame); break;
-    case 0x31: handleInputOutputInfo(frame); break;
-    case 0xA1: handleSendConfig(frame); break;
+    case command::kStaticInfo: handleStaticInfo(frame, size); break;
+    case command::kEvents: handleDeviceEvents(frame); break;
+    case command::kDeviceSettings: handleDeviceSettings(frame); break;
+    case command::kCellStatus: handleCellRealtimeStatus(frame, true); break;
+    case command::kCellDetail: handleCellDetailInfo(frame); break;
+    case command::kPortInfo: handleInputOutputInfo(frame); break;
+    case command::kConfig: handleSendConfig(frame); break;
     }
 }
 
@@ -367,7 +304,7 @@ void HidServiceApi::onDeviceConnectionChanged(bool connected)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Static information (command 0x10) and the per-cell items
+// Static information and the per-cell items
 
 bool HidServiceApi::sendStaticInfoStep(uint8_t subCommand, const char* requestTag, const QString& replayTag)
 {
@@ -382,7 +319,7 @@ bool HidServiceApi::sendStaticInfoStep(uint8_t subCommand, const char* requestTa
         handleStaticInfo(frame, -1);
         return true;
     }
-    return sendRequest(requestTag, 0x10, subCommand, nullptr, 0, HidRequestPriority::Foreground)
+    return sendRequest(requestTag, command::kStaticInfo, subCommand, nullptr, 0, HidRequestPriority::Foreground)
         != SendResult::BuildFailed;
 }
 
@@ -407,8 +344,8 @@ void HidServiceApi::requestAppTitle()
     QByteArray second;
     {
         std::shared_lock lock(staticInfoCacheMutex);
-        first = staticInfoCache.value(common::STATIC_INFO_APP_TITLE1);
-        second = staticInfoCache.value(common::STATIC_INFO_APP_TITLE2);
+        first = staticInfoCache.value(static_info::kAppTitle1);
+        second = staticInfoCache.value(static_info::kAppTitle2);
     }
     if (!first.isEmpty() && !second.isEmpty()) {
         logger().cacheEncode("requestAppTitle1(Cache)", reinterpret_cast<const uint8_t*>(first.constData()),
@@ -419,9 +356,9 @@ void HidServiceApi::requestAppTitle()
         handleStaticInfo(reinterpret_cast<const uint8_t*>(second.constData()), -1);
         return;
     }
-    sendRequest("requestAppTitle1", 0x10, common::STATIC_INFO_APP_TITLE1, nullptr, 0,
+    sendRequest("requestAppTitle1", command::kStaticInfo, static_info::kAppTitle1, nullptr, 0,
                 HidRequestPriority::Foreground);
-    sendRequest("requestAppTitle2", 0x10, common::STATIC_INFO_APP_TITLE2, nullptr, 0,
+    sendRequest("requestAppTitle2", command::kStaticInfo, static_info::kAppTitle2, nullptr, 0,
                 HidRequestPriority::Foreground);
 }
 
@@ -430,7 +367,7 @@ void HidServiceApi::requestStaticCellInfo()
     ReplayGuard guard(m_activeReplays, ReplayStaticCellInfo);
     if (ignoreNested(guard, "requestStaticCellInfo"))
         return;
-    sendStaticInfoStep(common::STATIC_INFO_BATTERY_INFO, "requestStaticCellInfo",
+    sendStaticInfoStep(static_info::kBatteryInfo, "requestStaticCellInfo",
                        QStringLiteral("requestStaticCellInfo(Cache)"));
 }
 
@@ -439,114 +376,115 @@ void HidServiceApi::requestPortCount()
     ReplayGuard guard(m_activeReplays, ReplayPortCount);
     if (ignoreNested(guard, "requestPortCount"))
         return;
-    sendStaticInfoStep(common::STATIC_INFO_PORT_COUNT, "requestPortCount", QStringLiteral("requestPortCount(Cache)"));
+    sendStaticInfoStep(static_info::kPortCount, "requestPortCount", QStringLiteral("requestPortCount(Cache)"));
 }
 
 void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
 {
-    const uint8_t sub = frame[2];
+    const uint8_t sub = protocol::subCommandOf(frame);
     const uint8_t* payload = payloadOf(frame);
     const int16_t payloadLen = int16_t(payloadLength(frame));
 
     if (STATIC_INFO_STR.contains(sub)) {
         // The log keeps the text as it came; the window and the report get it cleaned.
-        const QString text = extractPureStr(frame, 0);
+        const QString text = protocol::extractPureStr(frame, 0);
         const QString shown = common::cleanDeviceText(text);
         switch (sub) {
-        case 0x01:
+        case static_info::kBrand:
             logger() << "handleStaticInfo: brand " << text << std::endl;
             emit brand(shown);
             break;
-        case 0x02:
+        case static_info::kFactory:
             logger() << "handleStaticInfo: factory " << text << std::endl;
             emit factory(shown);
             break;
-        case 0x03:
+        case static_info::kBatteryManufacturer:
             logger() << "handleStaticInfo: mannufacturer " << text << std::endl;
             emit batteryManufacturer(shown);
             break;
-        case 0x04:
+        case static_info::kProductSn:
             logger() << "handleStaticInfo: product sn " << text << std::endl;
             emit productSn(shown);
             break;
-        case 0x05:
+        case static_info::kBatteryType:
             logger() << "handleStaticInfo: battery type " << text << std::endl;
             emit batteryType(shown);
             break;
-        case 0x08:
+        case static_info::kProductionDate:
             logger() << "handleStaticInfo: production date " << text << std::endl;
             emit productionDate(shown);
             break;
-        case 0x09:
+        case static_info::kModel:
             logger() << "handleStaticInfo: model " << text << std::endl;
             emit model(shown);
             break;
-        case 0x0B:
+        case static_info::kProductName:
             logger() << "handleStaticInfo: product name " << text << std::endl;
             emit productName(shown);
             break;
-        case 0x0C:
+        case static_info::kHardwareVersion:
             logger() << "handleStaticInfo: hardware version " << text << std::endl;
             emit hardwareVersion(shown);
             break;
-        case 0x0D:
+        case static_info::kSoftwareVersion:
             logger() << "handleStaticInfo: software version " << text << std::endl;
             emit softwareVersion(shown);
             break;
-        case 0x10:
+        case static_info::kBatteryModel:
             logger() << "handleStaticInfo: battery model " << text << std::endl;
             emit batteryModel(shown);
             break;
         }
-    } else if (sub == common::STATIC_INFO_BATTERY_INFO) {
+    } else if (sub == static_info::kBatteryInfo) {
         const uint16_t cellCount = payload[0];
-        const uint32_t capacity = readU32(payload + 1);
-        const uint32_t voltage = readU32(payload + 5);
-        const uint16_t power = readU16(payload + 9);
-        const uint16_t cycleRated = readU16(payload + 11);
-        const uint16_t fullVoltage = readU16(payload + 13);
+        const uint32_t capacity = readLe32(payload + 1);
+        const uint32_t voltage = readLe32(payload + 5);
+        const uint16_t power = readLe16(payload + 9);
+        const uint16_t cycleRated = readLe16(payload + 11);
+        const uint16_t fullVoltage = readLe16(payload + 13);
         logger() << "handleStaticInfo: battery info " << "cell_count(" << cellCount << "), " << "capacity("
                  << capacity << "), " << "voltage(" << voltage << "), " << "power(" << power << "), "
                  << "cycle_rated(" << cycleRated << "), " << "full_voltage(" << fullVoltage << ")" << std::endl;
         emit batteryInfo(cellCount, capacity, voltage, power, cycleRated, fullVoltage);
         handleCellItemStep(cellCount);
-    } else if (sub == common::STATIC_INFO_PORT_COUNT) {
+    } else if (sub == static_info::kPortCount) {
         const uint16_t count = payload[0];
         logger() << "handleStaticInfo: port count " << count << std::endl;
         emit portCount(count);
-    } else if (sub == 0x0A) {
+    } else if (sub == static_info::kCellSn) {
         const uint8_t index = payload[0];
-        const QString text = extractPureStr(frame, 1);
+        const QString text = protocol::extractPureStr(frame, 1);
         {
             std::unique_lock lock(cellItemCacheMutex);
             cellItemCache[index].sn = text;
         }
         logger() << "handleStaticInfo: battery sn " << text << std::endl;
         emitCellItemIfComplete(index);
-    } else if (sub == 0x0E) {
-        const uint32_t bits = readU32(payload);
+    } else if (sub == static_info::kSupportedProtocols) {
+        const uint32_t bits = readLe32(payload);
         logger() << "handleStaticInfo: supported protocol " << bits << std::endl;
         emit supportProtocol(bits);
-    } else if (sub == common::STATIC_INFO_ORIGIN_MANUFACTURER1) {
+    } else if (sub == static_info::kOriginManufacturer1) {
         logger() << "handleStaticInfo: origin mannufacturer1 LEN=" << payloadLen << std::endl;
-    } else if (sub == common::STATIC_INFO_APP_TITLE1) {
+    } else if (sub == static_info::kAppTitle1) {
         logger() << "handleStaticInfo: apptitle1 LEN=" << payloadLen << std::endl;
-    } else if (sub == common::STATIC_INFO_BATTERY_MANUFACTURER_CN1) {
+    } else if (sub == static_info::kBatteryManufacturerCn1) {
         logger() << "handleStaticInfo: mannufacturer cn1 LEN=" << payloadLen << std::endl;
-    } else if (sub == 0x2F || sub == common::STATIC_INFO_APP_TITLE2 || sub == 0x22) {
+    } else if (sub == static_info::kOriginManufacturer2 || sub == static_info::kAppTitle2
+               || sub == static_info::kBatteryManufacturerCn2) {
         uint8_t firstSub = 0;
         const char* lenPrefix = nullptr;
         const char* textPrefix = nullptr;
-        if (sub == 0x2F) {
-            firstSub = common::STATIC_INFO_ORIGIN_MANUFACTURER1;
+        if (sub == static_info::kOriginManufacturer2) {
+            firstSub = static_info::kOriginManufacturer1;
             lenPrefix = "handleStaticInfo: origin mannufacturer2 LEN=";
             textPrefix = "handleStaticInfo: origin mannufacturer ";
-        } else if (sub == common::STATIC_INFO_APP_TITLE2) {
-            firstSub = common::STATIC_INFO_APP_TITLE1;
+        } else if (sub == static_info::kAppTitle2) {
+            firstSub = static_info::kAppTitle1;
             lenPrefix = "handleStaticInfo: apptitle2 LEN=";
             textPrefix = "handleStaticInfo: apptitle ";
         } else {
-            firstSub = common::STATIC_INFO_BATTERY_MANUFACTURER_CN1;
+            firstSub = static_info::kBatteryManufacturerCn1;
             lenPrefix = "handleStaticInfo: mannufacturer cn2 LEN=";
             textPrefix = "handleStaticInfo: mannufacturer cn ";
         }
@@ -557,12 +495,12 @@ void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
             first = staticInfoCache.value(firstSub);
         }
         if (!first.isEmpty()) {
-            const QString text = twoPartText(frame, first);
+            const QString text = protocol::twoPartText(reinterpret_cast<const uint8_t*>(first.constData()), frame);
             logger() << textPrefix << text << std::endl;
             const QString shown = common::cleanDeviceText(text);
-            if (sub == 0x2F)
+            if (sub == static_info::kOriginManufacturer2)
                 emit originManufacturer(shown);
-            else if (sub == common::STATIC_INFO_APP_TITLE2)
+            else if (sub == static_info::kAppTitle2)
                 emit appTitle(shown);
             else
                 emit batteryManufacturerCn(shown);
@@ -587,10 +525,12 @@ void HidServiceApi::handleCellItemStep(uint16_t cellCount)
         if (cellItemCache.isEmpty()) {
             for (uint16_t i = 0; i < cellCount; ++i) {
                 const uint8_t index = uint8_t(i);
-                if (sendRequest("requestCellItemSn", 0x10, 0x0A, &index, 1, HidRequestPriority::Foreground)
+                if (sendRequest("requestCellItemSn", command::kStaticInfo, static_info::kCellSn, &index, 1,
+                                HidRequestPriority::Foreground)
                     == SendResult::BuildFailed)
                     return;
-                if (sendRequest("requestCellItemAts", 0x20, 0x05, &index, 1, HidRequestPriority::Foreground)
+                if (sendRequest("requestCellItemAts", command::kCellStatus, cell_status::kActivation, &index, 1,
+                                HidRequestPriority::Foreground)
                     == SendResult::BuildFailed)
                     return;
             }
@@ -630,7 +570,7 @@ void HidServiceApi::requestCellRealtimeStatus()
     ReplayGuard guard(m_activeReplays, ReplayRealtime);
     if (ignoreNested(guard, "requestCellRealtimeStatus"))
         return;
-    for (const uint8_t sub : {uint8_t(0x01), uint8_t(0x02), uint8_t(0x03)}) {
+    for (const uint8_t sub : {cell_status::kSoc, cell_status::kSoh, cell_status::kCycleCount}) {
         const int64_t now = nowMs();
         QByteArray replay;
         {
@@ -649,7 +589,8 @@ void HidServiceApi::requestCellRealtimeStatus()
             handleCellRealtimeStatus(frame, false);
             continue;
         }
-        if (sendRequest("requestCellRealtimeStatus", 0x20, sub, nullptr, 0, HidRequestPriority::Foreground)
+        if (sendRequest("requestCellRealtimeStatus", command::kCellStatus, sub, nullptr, 0,
+                        HidRequestPriority::Foreground)
             == SendResult::BuildFailed)
             return;
     }
@@ -657,24 +598,28 @@ void HidServiceApi::requestCellRealtimeStatus()
 
 void HidServiceApi::requestCellCurrentEvent()
 {
-    sendRequest("requestCellCurrentEvent", 0x20, 0x04, nullptr, 0, HidRequestPriority::Foreground);
+    sendRequest("requestCellCurrentEvent", command::kCellStatus, cell_status::kCurrentEvent, nullptr, 0,
+                HidRequestPriority::Foreground);
 }
 
 void HidServiceApi::requestCellDetailInfo()
 {
-    sendRequest("requestCellDetailInfo", 0x30, 0x00, nullptr, 0, HidRequestPriority::Foreground);
+    sendRequest("requestCellDetailInfo", command::kCellDetail, kNoSubCommand, nullptr, 0,
+                HidRequestPriority::Foreground);
 }
 
 void HidServiceApi::requestInputOutputInfo(uint8_t position, uint8_t amount)
 {
     const uint8_t payload[2] = {position, amount};
-    sendRequest("requestInputOutputInfo", 0x31, 0x00, payload, sizeof payload, HidRequestPriority::Foreground);
+    sendRequest("requestInputOutputInfo", command::kPortInfo, kNoSubCommand, payload, sizeof payload,
+                HidRequestPriority::Foreground);
 }
 
 void HidServiceApi::requestDeviceSettings()
 {
-    for (const uint8_t sub : {uint8_t(0x01), uint8_t(0x02), uint8_t(0x03)}) {
-        if (sendRequest("requestDeviceSettings", 0x12, sub, nullptr, 0, HidRequestPriority::Foreground)
+    for (const uint8_t sub : {settings::kClock, settings::kBrightness, settings::kScreenTimeout}) {
+        if (sendRequest("requestDeviceSettings", command::kDeviceSettings, sub, nullptr, 0,
+                        HidRequestPriority::Foreground)
             == SendResult::BuildFailed)
             return;
     }
@@ -682,20 +627,22 @@ void HidServiceApi::requestDeviceSettings()
 
 void HidServiceApi::setBrighteness(uint8_t brightness)
 {
-    sendRequest("setBrighteness", 0xA1, 0x02, &brightness, 1, HidRequestPriority::Foreground,
+    sendRequest("setBrighteness", command::kConfig, settings::kBrightness, &brightness, 1,
+                HidRequestPriority::Foreground,
                 QStringLiteral("setBrighteness=%1").arg(uint(brightness)));
 }
 
 void HidServiceApi::setScreenTimeout(uint16_t timeout)
 {
     const uint8_t payload[2] = {uint8_t(timeout & 0xFF), uint8_t(timeout >> 8)};
-    sendRequest("setScreenTimeout", 0xA1, 0x03, payload, sizeof payload, HidRequestPriority::Foreground,
+    sendRequest("setScreenTimeout", command::kConfig, settings::kScreenTimeout, payload, sizeof payload,
+                HidRequestPriority::Foreground,
                 QStringLiteral("setScreenTimeout=%1").arg(timeout));
 }
 
 void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevice)
 {
-    const uint8_t sub = frame[2];
+    const uint8_t sub = protocol::subCommandOf(frame);
     const uint8_t* payload = payloadOf(frame);
 
     // A device answer is cached before its signal goes out, so a receiver that asks again from
@@ -712,10 +659,10 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
     };
 
     switch (sub) {
-    case 0x01:
-    case 0x02: {
+    case cell_status::kSoc:
+    case cell_status::kSoh: {
         uint16_t value = payload[0];
-        const bool isSoc = sub == 0x01;
+        const bool isSoc = sub == cell_status::kSoc;
         if (value <= 100) {
             logger() << (isSoc ? "handleCellRealtimeStatus: soc " : "handleCellRealtimeStatus: soh ") << value
                      << std::endl;
@@ -731,19 +678,19 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
             emit soh(value);
         return;
     }
-    case 0x03: {
-        const uint16_t value = readU16(payload);
+    case cell_status::kCycleCount: {
+        const uint16_t value = readLe16(payload);
         logger() << "handleCellRealtimeStatus: cycle count " << value << std::endl;
         store(kSohTtlMs);
         emit cycleCount(value);
         return;
     }
-    case 0x04: {
-        const uint16_t seq = readU16(payload);
-        const uint64_t ts = readU64(payload + 2);
+    case cell_status::kCurrentEvent: {
+        const uint16_t seq = readLe16(payload);
+        const uint64_t ts = readLe64(payload + 2);
         const uint8_t flags = payload[10];
         const uint8_t info = payload[12];
-        const uint16_t code = readU16(payload + 14);
+        const uint16_t code = readLe16(payload + 14);
         const uint8_t type = (flags >> 4) & 0x03;
         const QLocale locale = common::I18n::instance()->language();
         logger() << "handleCellRealtimeStatus: current event " << "seq(" << seq << "), " << "ts(" << ts << "), "
@@ -753,9 +700,9 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
         emit currentEvent(type, info);
         return;
     }
-    case 0x05: {
+    case cell_status::kActivation: {
         const uint8_t index = payload[0];
-        const QString text = extractPureStr(frame, 1);
+        const QString text = protocol::extractPureStr(frame, 1);
         {
             std::unique_lock lock(cellItemCacheMutex);
             cellItemCache[index].activateTs = text;
@@ -772,18 +719,18 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
 
 void HidServiceApi::handleCellDetailInfo(const uint8_t* frame)
 {
-    const int count = payloadLength(frame) / 8;
+    const int count = payloadLength(frame) / protocol::kCellDetailRecordLength;
     if (count == 0) {
         logger() << "handleCellDetailInfo: no cell detail info" << std::endl;
         return;
     }
     logger() << "handleCellDetailInfo: count=" << count << std::endl;
     for (int i = 0; i < count; ++i) {
-        const uint8_t* record = payloadOf(frame) + 8 * i;
+        const uint8_t* record = payloadOf(frame) + protocol::kCellDetailRecordLength * i;
         const uint16_t index = record[0];
-        const uint16_t voltage = readU16(record + 1);
-        const uint16_t current = readU16(record + 3);
-        const int16_t temp = int16_t(readU16(record + 5));
+        const uint16_t voltage = readLe16(record + 1);
+        const uint16_t current = readLe16(record + 3);
+        const int16_t temp = int16_t(readLe16(record + 5));
         logger() << "handleCellDetailInfo: " << "index(" << index << "), " << "voltage(" << voltage << "), "
                  << "currentMa(" << current << "), " << "tempC(" << temp << ")" << std::endl;
         emit cellDetailInfo(index, voltage, current, temp);
@@ -792,22 +739,22 @@ void HidServiceApi::handleCellDetailInfo(const uint8_t* frame)
 
 void HidServiceApi::handleInputOutputInfo(const uint8_t* frame)
 {
-    if (payloadLength(frame) < 12) {
+    if (payloadLength(frame) < protocol::kPortRecordLength) {
         logger() << "handleInputOutputInfo: no input out info" << std::endl;
         return;
     }
-    const int count = payloadLength(frame) / 12;
+    const int count = payloadLength(frame) / protocol::kPortRecordLength;
     logger() << "handleInputOutputInfo: count" << count << std::endl;
     for (int i = 0; i < count; ++i) {
-        const uint8_t* record = payloadOf(frame) + 12 * i;
+        const uint8_t* record = payloadOf(frame) + protocol::kPortRecordLength * i;
         const uint16_t index = record[0];
         const uint8_t status = record[1] >> 4;
         const uint8_t type = record[1] & 0x0F;
-        const uint16_t voltage = readU16(record + 2);
-        const uint16_t current = readU16(record + 4);
-        const int16_t temp = int16_t(readU16(record + 6));
+        const uint16_t voltage = readLe16(record + 2);
+        const uint16_t current = readLe16(record + 4);
+        const int16_t temp = int16_t(readLe16(record + 6));
         const uint8_t protocol = record[8];
-        const uint16_t power = readU16(record + 9);
+        const uint16_t power = readLe16(record + 9);
         logger() << "handleInputOutputInfo: " << "index(" << index << "), " << "status(" << int(status) << "), "
                  << "type(" << int(type) << "), " << "voltage(" << voltage << "), " << "currentMa(" << current
                  << "), " << "tempC(" << temp << "), " << "protocol(" << int(protocol) << "), " << "power(" << power
@@ -818,23 +765,23 @@ void HidServiceApi::handleInputOutputInfo(const uint8_t* frame)
 
 void HidServiceApi::handleDeviceSettings(const uint8_t* frame)
 {
-    const uint8_t sub = frame[2];
+    const uint8_t sub = protocol::subCommandOf(frame);
     const uint8_t* payload = payloadOf(frame);
     switch (sub) {
-    case 0x02: {
+    case settings::kBrightness: {
         const uint16_t value = payload[0];
         logger() << "handleDeviceSettings: brightness " << "(" << value << ")" << std::endl;
         emit brightness(value);
         break;
     }
-    case 0x03: {
-        const uint16_t value = readU16(payload);
+    case settings::kScreenTimeout: {
+        const uint16_t value = readLe16(payload);
         logger() << "handleDeviceSettings: screen timeout " << "(" << value << ")" << std::endl;
         emit screenTimeout(value);
         break;
     }
-    case 0x01: {
-        const uint64_t value = readU64(payload);
+    case settings::kClock: {
+        const uint64_t value = readLe64(payload);
         logger() << "handleDeviceSettings: current time " << "(" << value << ")" << std::endl;
         emit currentTime(value);
         break;
@@ -847,23 +794,23 @@ void HidServiceApi::handleDeviceSettings(const uint8_t* frame)
 
 void HidServiceApi::handleSendConfig(const uint8_t* frame)
 {
-    const uint8_t sub = frame[2];
+    const uint8_t sub = protocol::subCommandOf(frame);
     const uint8_t result = payloadOf(frame)[0];
     logger() << "handleSendConfig: subcommand=" << int(sub) << std::endl;
     const bool support = result != 2;
     const bool success = result == 0;
     switch (sub) {
-    case 0x02:
+    case settings::kBrightness:
         logger() << "handleSendConfig: brightness " << "support(" << support << "), " << "ok(" << success << ")"
                  << std::endl;
         emit brightnessResult(support, success);
         break;
-    case 0x03:
+    case settings::kScreenTimeout:
         logger() << "handleSendConfig: screen timeout " << "support(" << support << "), " << "ok(" << success << ")"
                  << std::endl;
         emit screenTimeoutResult(support, success);
         break;
-    case 0x01:
+    case settings::kClock:
         logger() << "handleSendConfig: current time " << "support(" << support << ")" << "ok(" << success << ")"
                  << std::endl;
         emit currentTimeResult(support, success);
@@ -990,7 +937,7 @@ void HidServiceApi::setDeviceTime(uint64_t secs)
     uint8_t payload[8];
     for (int i = 0; i < 8; ++i)
         payload[i] = uint8_t(secs >> (8 * i));
-    sendRequest("setDeviceTime", 0xA1, 0x01, payload, sizeof payload, HidRequestPriority::Foreground);
+    sendRequest("setDeviceTime", command::kConfig, settings::kClock, payload, sizeof payload, HidRequestPriority::Foreground);
 }
 
 } // namespace tessaravolt::transport

@@ -22,17 +22,6 @@ class QQmlEngine;
 class QJSEngine;
 class QUdpSocket;
 
-namespace tessaravolt::common {
-
-inline constexpr uint8_t STATIC_INFO_BATTERY_MANUFACTURER_CN1 = 0x12;
-inline constexpr uint8_t STATIC_INFO_APP_TITLE2 = 0x21;
-inline constexpr uint8_t STATIC_INFO_APP_TITLE1 = 0x11;
-inline constexpr uint8_t STATIC_INFO_ORIGIN_MANUFACTURER1 = 0x0F;
-inline constexpr uint8_t STATIC_INFO_PORT_COUNT = 0x07;
-inline constexpr uint8_t STATIC_INFO_BATTERY_INFO = 0x06;
-
-} // namespace tessaravolt::common
-
 namespace tessaravolt::transport {
 
 enum class HidRequestPriority : uint8_t;
@@ -64,9 +53,6 @@ struct EventLogStoreDeleter
 {
     void operator()(EventLogStore* store) const noexcept;
 };
-
-// The text of a plaintext frame's payload from `offset` to its end, cut at the first NUL.
-QString extractPureStr(const uint8_t* frame, int offset);
 
 class HidServiceApi : public QObject
 {

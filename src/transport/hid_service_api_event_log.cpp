@@ -4,6 +4,8 @@
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
+#include "protocol/commands.h"
+#include "protocol/payload.h"
 
 #include <QHash>
 #include <QLocale>
@@ -24,12 +26,16 @@ using common::LoggerManager;
 
 namespace {
 
-constexpr uint8_t kCommandEvents = 0x11;
-constexpr uint8_t kSubStatistics = 0x01;
-constexpr uint8_t kSubRecords = 0x02;
-constexpr int kStatisticsPayloadLength = 18;
-constexpr int kRecordLength = 16;
-constexpr int kMaxRecordsPerRequest = 3;
+using protocol::readLe16;
+using protocol::readLe64;
+constexpr uint8_t kActivity = protocol::events::kActivityLog;
+constexpr uint8_t kAbnormal = protocol::events::kAbnormalLog;
+constexpr uint8_t kCommandEvents = protocol::command::kEvents;
+constexpr uint8_t kSubStatistics = protocol::events::kStatistics;
+constexpr uint8_t kSubRecords = protocol::events::kRecords;
+constexpr int kStatisticsPayloadLength = protocol::kEventStatisticsLength;
+constexpr int kRecordLength = protocol::kEventRecordLength;
+constexpr int kMaxRecordsPerRequest = protocol::kMaxEventRecordsPerAnswer;
 constexpr int64_t kIdleTimeoutMs = 30000;
 constexpr int kSnapshotPageLimit = 50;
 constexpr qsizetype kParallelListThreshold = 4096;
@@ -37,20 +43,7 @@ constexpr qsizetype kMaxListBuilders = 8;
 
 const char* logName(uint8_t type)
 {
-    return type == 1 ? "requestAbnormalEvents" : "requestActivityEvents";
-}
-
-uint16_t readU16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint64_t readU64(const uint8_t* p)
-{
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = (value << 8) | p[i];
-    return value;
+    return type == kAbnormal ? "requestAbnormalEvents" : "requestActivityEvents";
 }
 
 void log(const QString& line)
@@ -479,17 +472,17 @@ void HidServiceApi::stopStatisticsPoll()
 
 EventSyncState& HidServiceApi::eventSyncState(uint8_t type)
 {
-    return type == 1 ? m_eventLogs->abnormalState : m_eventLogs->activityState;
+    return type == kAbnormal ? m_eventLogs->abnormalState : m_eventLogs->activityState;
 }
 
 QList<CacheEvtInfo>& HidServiceApi::eventCache(uint8_t type)
 {
-    return type == 1 ? m_eventLogs->abnormalCache : m_eventLogs->activityCache;
+    return type == kAbnormal ? m_eventLogs->abnormalCache : m_eventLogs->activityCache;
 }
 
 std::shared_mutex& HidServiceApi::eventCacheMutex(uint8_t type)
 {
-    return type == 1 ? m_eventLogs->abnormalMutex : m_eventLogs->activityMutex;
+    return type == kAbnormal ? m_eventLogs->abnormalMutex : m_eventLogs->activityMutex;
 }
 
 // ---- statistics ------------------------------------------------------------------------------
@@ -527,7 +520,7 @@ void HidServiceApi::pollStatisticEvents()
         s.statsPending = false;
         s.statsSentMs = 0;
     }
-    if (s.abnormalState.busy() && !recoverEventSyncTimeout(1, now)) {
+    if (s.abnormalState.busy() && !recoverEventSyncTimeout(kAbnormal, now)) {
         s.statsDeferred = true;
         return;
     }
@@ -542,9 +535,9 @@ void HidServiceApi::pollStatisticEvents()
 
 void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
 {
-    const uint8_t subCommand = frame[2];
-    const int length = frame[3];
-    const uint8_t* payload = frame + 4;
+    const uint8_t subCommand = protocol::subCommandOf(frame);
+    const int length = protocol::payloadLength(frame);
+    const uint8_t* payload = protocol::payloadOf(frame);
 
     if (subCommand == kSubStatistics) {
         if (length < kStatisticsPayloadLength) {
@@ -553,14 +546,14 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         }
         const uint8_t abnormalNo = payload[0];
         const uint8_t activityNo = payload[1];
-        const uint16_t abnormalCount = readU16(payload + 2);
-        const uint16_t activityCount = readU16(payload + 4);
-        const int16_t maxTemp = static_cast<int16_t>(readU16(payload + 6));
-        const int16_t minTemp = static_cast<int16_t>(readU16(payload + 8));
-        const uint16_t maxVoltage = readU16(payload + 10);
-        const uint16_t minVoltage = readU16(payload + 12);
-        const uint16_t maxCharge = readU16(payload + 14);
-        const uint16_t maxDischarge = readU16(payload + 16);
+        const uint16_t abnormalCount = readLe16(payload + 2);
+        const uint16_t activityCount = readLe16(payload + 4);
+        const int16_t maxTemp = static_cast<int16_t>(readLe16(payload + 6));
+        const int16_t minTemp = static_cast<int16_t>(readLe16(payload + 8));
+        const uint16_t maxVoltage = readLe16(payload + 10);
+        const uint16_t minVoltage = readLe16(payload + 12);
+        const uint16_t maxCharge = readLe16(payload + 14);
+        const uint16_t maxDischarge = readLe16(payload + 16);
         log(QStringLiteral("handleDeviceEvents: statistic abnormalNo(%1), activityNo(%2), abnormalCount(%3), "
                            "activityCount(%4), maxTemp(%5), minTemp(%6), maxVoltage(%7), minVoltage(%8), "
                            "maxCharge(%9), maxDischarge(%10)")
@@ -578,7 +571,7 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         s.statsPending = false;
         s.statsDeferred = false;
         s.statsSentMs = 0;
-        requestEvents(1, abnormalNo, abnormalCount, true);
+        requestEvents(kAbnormal, abnormalNo, abnormalCount, true);
         emit staticsEvent(abnormalNo, activityNo, abnormalCount, activityCount, maxTemp, minTemp, maxVoltage,
                           minVoltage, maxCharge, maxDischarge);
         return;
@@ -601,19 +594,19 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
     for (int i = 0; i < length / kRecordLength; ++i) {
         const uint8_t* p = payload + kRecordLength * i;
         CacheEvtInfo record;
-        record.seq = readU16(p);
-        record.ts = readU64(p + 2);
+        record.seq = readLe16(p);
+        record.ts = readLe64(p + 2);
         record.status = p[10] & 0x0F;
         record.info = p[12];
-        record.code = static_cast<int16_t>(readU16(p + 14));
+        record.code = static_cast<int16_t>(readLe16(p + 14));
         const int type = (p[10] >> 4) & 0x03;
-        if (type == 0) {
+        if (type == kActivity) {
             log(recordLine("activity", record));
-            acceptEventRecord(0, record);
+            acceptEventRecord(kActivity, record);
             carriedActivity = true;
-        } else if (type == 1) {
+        } else if (type == kAbnormal) {
             log(recordLine("abnormal", record));
-            if (acceptEventRecord(1, record))
+            if (acceptEventRecord(kAbnormal, record))
                 abnormalCached = true;
             carriedAbnormal = true;
         } else {
@@ -621,11 +614,11 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         }
     }
     if (carriedActivity)
-        finishEventResponse(0);
+        finishEventResponse(kActivity);
     if (carriedAbnormal) {
         if (abnormalCached)
             ++m_eventLogs->abnormalRevision;
-        finishEventResponse(1);
+        finishEventResponse(kAbnormal);
     }
 }
 
@@ -777,10 +770,10 @@ void HidServiceApi::finishEventResponse(uint8_t type)
 
     if (st.pendingRequest) {
         st.pendingRequest = false;
-        requestEvents(type, st.pendingNo, st.pendingAmount, type == 1);
+        requestEvents(type, st.pendingNo, st.pendingAmount, type == kAbnormal);
         return;
     }
-    if (type == 1 && m_eventLogs->statsDeferred)
+    if (type == kAbnormal && m_eventLogs->statsDeferred)
         pollStatisticEvents();
 }
 
@@ -789,7 +782,7 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
     EventSyncState& st = eventSyncState(type);
     if (!st.busy() || now - st.lastActivityMs < kIdleTimeoutMs)
         return false;
-    if (type == 1 && HidBridge::instance()->backgroundQueueDepth() > 0)
+    if (type == kAbnormal && HidBridge::instance()->backgroundQueueDepth() > 0)
         return false;
     log(QStringLiteral("%1: response idle timeout, invalidate cache").arg(QLatin1String(logName(type))));
     st.loaded = false;
@@ -808,10 +801,11 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
 bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count)
 {
     const char* name = logName(type);
-    const HidRequestPriority priority = type == 1 ? HidRequestPriority::Background : HidRequestPriority::Foreground;
+    const HidRequestPriority priority =
+        type == kAbnormal ? HidRequestPriority::Background : HidRequestPriority::Foreground;
     for (int i = 0; i < count; i += kMaxRecordsPerRequest) {
         const uint8_t payload[4] = {
-            static_cast<uint8_t>(type == 1 ? 1 : 0),
+            static_cast<uint8_t>(type == kAbnormal ? kAbnormal : kActivity),
             static_cast<uint8_t>((start + i) & 0xFF),
             static_cast<uint8_t>(((start + i) >> 8) & 0xFF),
             static_cast<uint8_t>(std::min(count - i, kMaxRecordsPerRequest)),
@@ -831,7 +825,7 @@ bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t 
 
 void HidServiceApi::replayEventCache(uint8_t type)
 {
-    if (type == 1)
+    if (type == kAbnormal)
         return;
     QList<CacheEvtInfo> copy;
     {
@@ -949,11 +943,11 @@ void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool pro
             hadRecords = !cache.isEmpty();
             cache.clear();
         }
-        if (type == 1) {
+        if (type == kAbnormal) {
             if (hadRecords)
                 ++m_eventLogs->abnormalRevision;
         } else {
-            emit eventCacheReset(0);
+            emit eventCacheReset(kActivity);
         }
         if (st.fetchCount == 0) {
             st.complete = true;
@@ -990,22 +984,22 @@ void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool pro
 
 void HidServiceApi::requestActivityEvents(uint8_t no, int amount)
 {
-    requestEvents(0, no, amount, false);
+    requestEvents(kActivity, no, amount, false);
 }
 
 void HidServiceApi::probeActivityEvents(uint8_t no, int amount)
 {
-    requestEvents(0, no, amount, true);
+    requestEvents(kActivity, no, amount, true);
 }
 
 void HidServiceApi::requestAbnormalEvents(uint8_t no, int amount)
 {
-    requestEvents(1, no, amount, false);
+    requestEvents(kAbnormal, no, amount, false);
 }
 
 void HidServiceApi::probeAbnormalEvents(uint8_t no, int amount)
 {
-    requestEvents(1, no, amount, true);
+    requestEvents(kAbnormal, no, amount, true);
 }
 
 // ---- readers ---------------------------------------------------------------------------------
@@ -1014,9 +1008,9 @@ QVariantList HidServiceApi::getCachedActivityLogs()
 {
     common::I18n* i18n = common::I18n::instance();
     const QLocale language = i18n->language();
-    std::shared_lock lock(eventCacheMutex(0));
+    std::shared_lock lock(eventCacheMutex(kActivity));
     return resortCachedEventLogs(
-        i18n, eventCache(0),
+        i18n, eventCache(kActivity),
         [&language](uint8_t, uint8_t info) { return common::I18n::resolveActivityEvent(info, language); },
         activityReportValueText);
 }
@@ -1025,9 +1019,9 @@ QVariantList HidServiceApi::getCachedAbnormalLogs()
 {
     common::I18n* i18n = common::I18n::instance();
     const QLocale language = i18n->language();
-    std::shared_lock lock(eventCacheMutex(1));
+    std::shared_lock lock(eventCacheMutex(kAbnormal));
     return resortCachedEventLogs(
-        i18n, eventCache(1),
+        i18n, eventCache(kAbnormal),
         [&language](uint8_t status, uint8_t info) {
             return common::I18n::resolveAbnormalEvent(info, status, language);
         },

@@ -3,8 +3,10 @@
 
 #include "simulated_power_bank.h"
 
-#include "protocol/frame_codec.h"
 #include "common/checksum_util.h"
+#include "protocol/commands.h"
+#include "protocol/frame_codec.h"
+#include "protocol/payload.h"
 #include "transport/hid_bridge.h"
 
 #include <QCoreApplication>
@@ -37,6 +39,11 @@ namespace tessaravolt::sim {
 
 namespace {
 
+namespace command = protocol::command;
+namespace static_info = protocol::static_info;
+namespace events = protocol::events;
+namespace settings = protocol::settings;
+namespace cell_status = protocol::cell_status;
 using Clock = std::chrono::steady_clock;
 
 std::atomic<bool> sInstanceAlive{false};
@@ -102,9 +109,9 @@ QByteArray textPayload(const QString& text, int room)
 uint8_t secondPartOf(uint8_t firstSub)
 {
     switch (firstSub) {
-    case 0x0F: return 0x2F;
-    case 0x11: return 0x21;
-    case 0x12: return 0x22;
+    case static_info::kOriginManufacturer1: return static_info::kOriginManufacturer2;
+    case static_info::kAppTitle1: return static_info::kAppTitle2;
+    case static_info::kBatteryManufacturerCn1: return static_info::kBatteryManufacturerCn2;
     default: return 0;
     }
 }
@@ -112,9 +119,13 @@ uint8_t secondPartOf(uint8_t firstSub)
 bool isTextSubCommand(uint8_t sub)
 {
     switch (sub) {
-    case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: case 0x08: case 0x09:
-    case 0x0B: case 0x0C: case 0x0D: case 0x10:
-    case 0x0F: case 0x2F: case 0x11: case 0x21: case 0x12: case 0x22:
+    case static_info::kBrand: case static_info::kFactory: case static_info::kBatteryManufacturer:
+    case static_info::kProductSn: case static_info::kBatteryType: case static_info::kProductionDate:
+    case static_info::kModel: case static_info::kProductName: case static_info::kHardwareVersion:
+    case static_info::kSoftwareVersion: case static_info::kBatteryModel:
+    case static_info::kOriginManufacturer1: case static_info::kOriginManufacturer2:
+    case static_info::kAppTitle1: case static_info::kAppTitle2:
+    case static_info::kBatteryManufacturerCn1: case static_info::kBatteryManufacturerCn2:
         return true;
     default:
         return false;
@@ -180,20 +191,20 @@ uint64_t SimulatedPowerBank::Model::clockNow() const
 SimulatedPowerBank::Model SimulatedPowerBank::demoModel()
 {
     Model m;
-    m.setText(0x01, QStringLiteral("Tessaravolt"));
-    m.setText(0x02, QStringLiteral("Tessaravolt Works Shenzhen"));
-    m.setText(0x03, QStringLiteral("Cellforge Energy"));
-    m.setText(0x04, QStringLiteral("TV25K140-0001234"));
-    m.setText(0x05, QStringLiteral("Li-ion NMC 21700"));
-    m.setText(0x08, QStringLiteral("2025-06-18"));
-    m.setText(0x09, QStringLiteral("TV-25K140"));
-    m.setText(0x0B, QStringLiteral("Tessaravolt 25K 140W"));
-    m.setText(0x0C, QStringLiteral("HW 1.2"));
-    m.setText(0x0D, QStringLiteral("FW 1.0.8"));
-    m.setText(0x10, QStringLiteral("CF-21700-50E"));
-    m.setTwoPartText(0x0F, QStringLiteral("Cellforge Energy Technology Co., Ltd., Battery Division, Dongguan"));
-    m.setTwoPartText(0x11, QStringLiteral("Tessaravolt 25000 mAh 140 W Power Bank"));
-    m.setTwoPartText(0x12, QString::fromUtf8("\xe8\x8a\xaf\xe9\x94\xbb\xe8\x83\xbd\xe6\xba\x90\xe7\xa7\x91\xe6\x8a\x80"
+    m.setText(static_info::kBrand, QStringLiteral("Tessaravolt"));
+    m.setText(static_info::kFactory, QStringLiteral("Tessaravolt Works Shenzhen"));
+    m.setText(static_info::kBatteryManufacturer, QStringLiteral("Cellforge Energy"));
+    m.setText(static_info::kProductSn, QStringLiteral("TV25K140-0001234"));
+    m.setText(static_info::kBatteryType, QStringLiteral("Li-ion NMC 21700"));
+    m.setText(static_info::kProductionDate, QStringLiteral("2025-06-18"));
+    m.setText(static_info::kModel, QStringLiteral("TV-25K140"));
+    m.setText(static_info::kProductName, QStringLiteral("Tessaravolt 25K 140W"));
+    m.setText(static_info::kHardwareVersion, QStringLiteral("HW 1.2"));
+    m.setText(static_info::kSoftwareVersion, QStringLiteral("FW 1.0.8"));
+    m.setText(static_info::kBatteryModel, QStringLiteral("CF-21700-50E"));
+    m.setTwoPartText(static_info::kOriginManufacturer1, QStringLiteral("Cellforge Energy Technology Co., Ltd., Battery Division, Dongguan"));
+    m.setTwoPartText(static_info::kAppTitle1, QStringLiteral("Tessaravolt 25000 mAh 140 W Power Bank"));
+    m.setTwoPartText(static_info::kBatteryManufacturerCn1, QString::fromUtf8("\xe8\x8a\xaf\xe9\x94\xbb\xe8\x83\xbd\xe6\xba\x90\xe7\xa7\x91\xe6\x8a\x80"
                                              "\xe6\x9c\x89\xe9\x99\x90\xe5\x85\xac\xe5\x8f\xb8"));
     m.battery = BatteryInfo{};
     m.portCount = 4;
@@ -508,19 +519,19 @@ struct SimulatedPowerBank::Impl
 
     void applySideEffects(const Request& r)
     {
-        if (r.command != 0xA1)
+        if (r.command != command::kConfig)
             return;
-        if (r.subCommand == 0x01 && r.payload.size() >= 8) {
+        if (r.subCommand == settings::kClock && r.payload.size() >= 8) {
             const uint64_t secs = getLe(r.payload, 0, 8);
             lastClockSet = secs;
             if (model.setClockResult == 0) {
                 model.clockSeconds = secs;
                 model.clockSetAt = Clock::now();
             }
-        } else if (r.subCommand == 0x02 && r.payload.size() >= 1) {
+        } else if (r.subCommand == settings::kBrightness && r.payload.size() >= 1) {
             if (model.setBrightnessResult == 0)
                 model.brightness = uint8_t(r.payload.at(0));
-        } else if (r.subCommand == 0x03 && r.payload.size() >= 2) {
+        } else if (r.subCommand == settings::kScreenTimeout && r.payload.size() >= 2) {
             if (model.setScreenTimeoutResult == 0)
                 model.screenTimeout = uint16_t(getLe(r.payload, 0, 2));
         }
@@ -530,10 +541,10 @@ struct SimulatedPowerBank::Impl
     {
         QByteArray out;
         switch (command) {
-        case 0x10:
+        case command::kStaticInfo:
             if (isTextSubCommand(sub))
                 return model.texts.value(sub).left(int(protocol::kMaxPayloadLength));
-            if (sub == 0x06) {
+            if (sub == static_info::kBatteryInfo) {
                 out.append(char(model.battery.cellCount));
                 putLe32(out, model.battery.capacityMah);
                 putLe32(out, model.battery.voltageMv);
@@ -542,23 +553,23 @@ struct SimulatedPowerBank::Impl
                 putLe16(out, model.battery.fullVoltageMv);
                 return out;
             }
-            if (sub == 0x07) {
+            if (sub == static_info::kPortCount) {
                 out.append(char(model.portCount));
                 return out;
             }
-            if (sub == 0x0E) {
+            if (sub == static_info::kSupportedProtocols) {
                 putLe32(out, model.supportedProtocols);
                 return out;
             }
-            if (sub == 0x0A) {
+            if (sub == static_info::kCellSn) {
                 const uint8_t index = request.isEmpty() ? 0 : uint8_t(request.at(0));
                 out.append(char(index));
                 out.append(textPayload(model.cellSerials.value(index), int(protocol::kMaxPayloadLength) - 1));
                 return out;
             }
             break;
-        case 0x11:
-            if (sub == 0x01) {
+        case command::kEvents:
+            if (sub == events::kStatistics) {
                 out.append(char(model.abnormalLog.no));
                 out.append(char(model.activityLog.no));
                 putLe16(out, uint16_t(std::min<qsizetype>(model.abnormalLog.records.size(), 65535)));
@@ -571,41 +582,41 @@ struct SimulatedPowerBank::Impl
                 putLe16(out, model.maxDischarge);
                 return out;
             }
-            if (sub == 0x02) {
+            if (sub == events::kRecords) {
                 if (request.size() < 4)
                     return out;
                 const uint8_t type = uint8_t(request.at(0));
-                if (type > 1)
+                if (type > events::kAbnormalLog)
                     return out;
                 const int first = int(getLe(request, 1, 2));
-                const int count = std::min(int(uint8_t(request.at(3))), 3);
+                const int count = std::min(int(uint8_t(request.at(3))), protocol::kMaxEventRecordsPerAnswer);
                 const EventLog& l = model.log(type);
                 for (int i = first; i < first + count && i < l.records.size(); ++i)
                     out.append(encodeRecord(l.records.at(i)));
                 return out;
             }
             break;
-        case 0x12:
-            if (sub == 0x01) {
+        case command::kDeviceSettings:
+            if (sub == settings::kClock) {
                 putLe64(out, model.clockNow());
                 return out;
             }
-            if (sub == 0x02) {
+            if (sub == settings::kBrightness) {
                 out.append(char(model.brightness));
                 return out;
             }
-            if (sub == 0x03) {
+            if (sub == settings::kScreenTimeout) {
                 putLe16(out, model.screenTimeout);
                 return out;
             }
             break;
-        case 0x20:
+        case command::kCellStatus:
             switch (sub) {
-            case 0x01: out.append(char(model.soc)); return out;
-            case 0x02: out.append(char(model.soh)); return out;
-            case 0x03: putLe16(out, model.cycles); return out;
-            case 0x04: return encodeRecord(model.currentEvent);
-            case 0x05: {
+            case cell_status::kSoc: out.append(char(model.soc)); return out;
+            case cell_status::kSoh: out.append(char(model.soh)); return out;
+            case cell_status::kCycleCount: putLe16(out, model.cycles); return out;
+            case cell_status::kCurrentEvent: return encodeRecord(model.currentEvent);
+            case cell_status::kActivation: {
                 const uint8_t index = request.isEmpty() ? 0 : uint8_t(request.at(0));
                 out.append(char(index));
                 out.append(textPayload(model.cellActivations.value(index), int(protocol::kMaxPayloadLength) - 1));
@@ -614,10 +625,10 @@ struct SimulatedPowerBank::Impl
             default: break;
             }
             break;
-        case 0x30:
-            if (sub == 0x00) {
+        case command::kCellDetail:
+            if (sub == protocol::kNoSubCommand) {
                 for (const CellDetail& c : model.cellDetails) {
-                    if (out.size() + 8 > int(protocol::kMaxPayloadLength))
+                    if (out.size() + protocol::kCellDetailRecordLength > int(protocol::kMaxPayloadLength))
                         break;
                     out.append(char(c.index));
                     putLe16(out, c.voltageMv);
@@ -628,14 +639,14 @@ struct SimulatedPowerBank::Impl
                 return out;
             }
             break;
-        case 0x31:
-            if (sub == 0x00) {
+        case command::kPortInfo:
+            if (sub == protocol::kNoSubCommand) {
                 const int position = request.size() >= 1 ? uint8_t(request.at(0)) : 0;
                 const int amount = request.size() >= 2 ? uint8_t(request.at(1)) : 4;
                 for (const Port& p : model.ports) {
                     if (p.index < position || p.index >= position + amount)
                         continue;
-                    if (out.size() + 12 > int(protocol::kMaxPayloadLength))
+                    if (out.size() + protocol::kPortRecordLength > int(protocol::kMaxPayloadLength))
                         break;
                     out.append(char(p.index));
                     out.append(char(((p.status & 0x0F) << 4) | (p.type & 0x0F)));
@@ -649,10 +660,10 @@ struct SimulatedPowerBank::Impl
                 return out;
             }
             break;
-        case 0xA1:
-            if (sub == 0x01) { out.append(char(model.setClockResult)); return out; }
-            if (sub == 0x02) { out.append(char(model.setBrightnessResult)); return out; }
-            if (sub == 0x03) { out.append(char(model.setScreenTimeoutResult)); return out; }
+        case command::kConfig:
+            if (sub == settings::kClock) { out.append(char(model.setClockResult)); return out; }
+            if (sub == settings::kBrightness) { out.append(char(model.setBrightnessResult)); return out; }
+            if (sub == settings::kScreenTimeout) { out.append(char(model.setScreenTimeoutResult)); return out; }
             break;
         default:
             return std::nullopt;
