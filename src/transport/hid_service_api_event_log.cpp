@@ -3,6 +3,7 @@
 #include "transport/hid_service_api.h"
 
 #include "common/i18n.h"
+#include "common/local_time.h"
 #include "common/logger_manager.h"
 #include "protocol/commands.h"
 #include "protocol/payload.h"
@@ -22,7 +23,11 @@
 
 namespace tessaravolt::transport {
 
+using common::LocalClock;
+using common::LocalMoment;
 using common::LoggerManager;
+using common::MomentTexts;
+using common::ZoneDays;
 
 namespace {
 
@@ -61,232 +66,6 @@ QString recordLine(const char* kind, const CacheEvtInfo& r)
         .arg(unsigned(r.info))
         .arg(r.code);
 }
-
-// One moment in local time, by the C library's zone rules, which Qt's local time also follows.
-struct LocalMoment
-{
-    bool valid = false;
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int offsetSeconds = 0;
-    qint64 localDay = 0;    // days since the epoch in local time, a cache key
-    qint64 localMinute = 0; // minutes since the epoch in local time, a cache key
-};
-
-qint64 floorDiv(qint64 value, qint64 divisor)
-{
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
-// The civil date of a day count since 1970-01-01 (proleptic Gregorian calendar).
-void civilFromDays(qint64 days, int& year, int& month, int& day)
-{
-    days += 719468;
-    const qint64 era = floorDiv(days, 146097);
-    const qint64 dayOfEra = days - era * 146097;
-    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const qint64 monthIndex = (5 * dayOfYear + 2) / 153;
-    day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = int(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
-
-LocalMoment momentAt(qint64 ts, int offsetSeconds)
-{
-    LocalMoment m;
-    m.valid = true;
-    m.offsetSeconds = offsetSeconds;
-    const qint64 local = ts + offsetSeconds;
-    m.localDay = floorDiv(local, 86400);
-    m.localMinute = floorDiv(local, 60);
-    const qint64 secondOfDay = local - m.localDay * 86400;
-    m.hour = int(secondOfDay / 3600);
-    m.minute = int(secondOfDay % 3600 / 60);
-    civilFromDays(m.localDay, m.year, m.month, m.day);
-    return m;
-}
-
-// Local time by the C library's zone rules, which Qt's local time also follows. The zone is read
-// once per call of a reader, not once per record as QDateTime's local time does.
-class LocalClock
-{
-public:
-    LocalClock() { tzset(); }
-
-    static std::optional<int> offsetAt(qint64 ts)
-    {
-        const time_t t = static_cast<time_t>(ts);
-        tm parts{};
-        if (!localtime_r(&t, &parts))
-            return std::nullopt;
-        return static_cast<int>(parts.tm_gmtoff);
-    }
-
-    LocalMoment at(uint64_t ts) const
-    {
-        if (ts > uint64_t(std::numeric_limits<qint64>::max()))
-            return {};
-        const std::optional<int> offset = offsetAt(qint64(ts));
-        return offset ? momentAt(qint64(ts), *offset) : LocalMoment{};
-    }
-};
-
-// The zone's offsets on the UTC days that records fall on, read from the C library a few times
-// per day rather than once per record: its conversion takes a process-wide lock, and a list is
-// built on several threads. A day holds at most one change of offset.
-class ZoneDays
-{
-public:
-    ZoneDays() { tzset(); }
-
-    int indexOf(uint64_t ts)
-    {
-        if (ts > uint64_t(std::numeric_limits<qint64>::max()))
-            return kInvalid;
-        const qint64 utcDay = floorDiv(qint64(ts), 86400);
-        if (m_last >= 0 && m_days[m_last].utcDay == utcDay)
-            return m_last;
-        auto known = m_index.constFind(utcDay);
-        if (known == m_index.cend()) {
-            m_days.push_back(readDay(utcDay));
-            known = m_index.insert(utcDay, int(m_days.size() - 1));
-        }
-        m_last = known.value();
-        return m_last;
-    }
-
-    // Thread-safe once every index has been handed out.
-    LocalMoment at(uint64_t ts, int index) const
-    {
-        if (index == kInvalid || !m_days[index].valid)
-            return {};
-        const Day& day = m_days[index];
-        return momentAt(qint64(ts), qint64(ts) < day.change ? day.before : day.after);
-    }
-
-private:
-    static constexpr int kInvalid = -1;
-
-    struct Day
-    {
-        qint64 utcDay = 0;
-        bool valid = false;
-        qint64 change = std::numeric_limits<qint64>::max();
-        int before = 0;
-        int after = 0;
-    };
-
-    static Day readDay(qint64 utcDay)
-    {
-        Day day;
-        day.utcDay = utcDay;
-        qint64 lo = utcDay * 86400;
-        qint64 hi = lo + 86399;
-        const std::optional<int> first = LocalClock::offsetAt(lo);
-        const std::optional<int> last = LocalClock::offsetAt(hi);
-        if (!first || !last)
-            return day;
-        day.valid = true;
-        day.before = *first;
-        day.after = *last;
-        if (*first == *last)
-            return day;
-        while (hi - lo > 1) {
-            const qint64 mid = lo + (hi - lo) / 2;
-            if (LocalClock::offsetAt(mid).value_or(*last) == *first)
-                lo = mid;
-            else
-                hi = mid;
-        }
-        day.change = hi;
-        return day;
-    }
-
-    std::vector<Day> m_days;
-    QHash<qint64, int> m_index;
-    int m_last = -1;
-};
-
-void appendTwoDigits(QString& out, int value)
-{
-    out.append(QLatin1Char(char('0' + value / 10 % 10)));
-    out.append(QLatin1Char(char('0' + value % 10)));
-}
-
-QString formatDate(const LocalMoment& m)
-{
-    if (!m.valid)
-        return {};
-    QString out = QString::number(m.year).rightJustified(4, QLatin1Char('0'));
-    out.reserve(10);
-    out.append(QLatin1Char('/'));
-    appendTwoDigits(out, m.month);
-    out.append(QLatin1Char('/'));
-    appendTwoDigits(out, m.day);
-    return out;
-}
-
-QString formatTime(const LocalMoment& m)
-{
-    if (!m.valid)
-        return {};
-    QString out;
-    out.reserve(5);
-    appendTwoDigits(out, m.hour);
-    out.append(QLatin1Char(':'));
-    appendTwoDigits(out, m.minute);
-    return out;
-}
-
-QString zoneAbbreviation(const LocalMoment& m)
-{
-    if (!m.valid)
-        return {};
-    return common::I18n::offsetToAbbreviation(static_cast<int16_t>(m.offsetSeconds / 60));
-}
-
-// Neighbouring records share their day and often their minute; equal texts share one string.
-class MomentTexts
-{
-public:
-    const QString& date(const LocalMoment& m)
-    {
-        if (!m_haveDate || m.valid != m_dateValid || m.localDay != m_day) {
-            m_haveDate = true;
-            m_dateValid = m.valid;
-            m_day = m.localDay;
-            m_date = formatDate(m);
-        }
-        return m_date;
-    }
-
-    const QString& time(const LocalMoment& m, bool withZone)
-    {
-        if (!m_haveTime || m.valid != m_timeValid || m.localMinute != m_minute || m.offsetSeconds != m_offset) {
-            m_haveTime = true;
-            m_timeValid = m.valid;
-            m_minute = m.localMinute;
-            m_offset = m.offsetSeconds;
-            m_time = withZone ? formatTime(m) + QLatin1Char(' ') + zoneAbbreviation(m) : formatTime(m);
-        }
-        return m_time;
-    }
-
-private:
-    bool m_haveDate = false;
-    bool m_dateValid = false;
-    qint64 m_day = 0;
-    QString m_date;
-    bool m_haveTime = false;
-    bool m_timeValid = false;
-    qint64 m_minute = 0;
-    int m_offset = 0;
-    QString m_time;
-};
 
 } // namespace
 
