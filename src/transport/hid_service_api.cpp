@@ -8,11 +8,10 @@
 #include "protocol/frame_codec.h"
 #include "protocol/payload.h"
 #include "transport/hid_bridge.h"
+#include "transport/sntp_client.h"
 
 #include <QDateTime>
-#include <QRandomGenerator>
 #include <QSet>
-#include <QUdpSocket>
 
 #include <array>
 #include <mutex>
@@ -52,8 +51,6 @@ constexpr std::array<uint8_t, 16> kStaticInfoRequests = {
 
 constexpr int64_t kSocTtlMs = 5000;
 constexpr int64_t kSohTtlMs = 60000;
-constexpr int kNtpPacketSize = 48;
-constexpr uint64_t kNtpToUnixSeconds = 2208988800ULL;
 
 common::SingletonSlot<HidServiceApi>& singletonSlot()
 {
@@ -104,21 +101,10 @@ bool ignoreNested(const ReplayGuard& guard, const char* tag)
     return true;
 }
 
-QList<HidServiceApi::TimeServer> defaultTimeServers()
-{
-    return {
-        {QHostAddress(QStringLiteral("162.159.200.1")), 123},
-        {QHostAddress(QStringLiteral("216.239.35.0")), 123},
-        {QHostAddress(QStringLiteral("129.6.15.28")), 123},
-        {QHostAddress(QStringLiteral("132.163.96.1")), 123},
-    };
-}
-
 } // namespace
 
 HidServiceApi::HidServiceApi(QObject* parent)
     : QObject(parent)
-    , m_timeServers(defaultTimeServers())
 {
     HidBridge* bridge = HidBridge::instance();
     connect(bridge, &HidBridge::dataReceived, this, &HidServiceApi::handlePacketReceived, Qt::QueuedConnection);
@@ -130,20 +116,15 @@ HidServiceApi::HidServiceApi(QObject* parent)
     connect(&pollTimer, &QTimer::timeout, this, &HidServiceApi::pollStatisticEvents);
     initEventLogs();
 
-    udpSocket = new QUdpSocket(this);
-    if (udpSocket->bind(QHostAddress::AnyIPv4, 0)) {
-        logger() << "Bound to port:" << udpSocket->localPort() << std::endl;
-        connect(udpSocket, &QUdpSocket::readyRead, this, &HidServiceApi::onUdpDataRecv);
-    } else {
-        logger() << "ServerTime: Failed to bind:" << udpSocket->errorString() << std::endl;
-    }
+    m_timeClient = new SntpClient([this] { return nowMs(); }, this);
+    connect(m_timeClient, &SntpClient::timeReceived, this, &HidServiceApi::setDeviceTime);
 }
 
 HidServiceApi::~HidServiceApi()
 {
     singletonSlot().release(this);
     disconnect(HidBridge::instance(), nullptr, this, nullptr);
-    disconnect(udpSocket, nullptr, this, nullptr);
+    disconnect(m_timeClient, nullptr, this, nullptr);
     pollTimer.stop();
     destroyEventLogs();
 }
@@ -170,17 +151,17 @@ void HidServiceApi::setClock(std::function<qint64()> clock)
 
 void HidServiceApi::setTimeServers(const QList<TimeServer>& servers)
 {
-    m_timeServers = servers;
+    m_timeClient->setServers(servers);
 }
 
 QList<HidServiceApi::TimeServer> HidServiceApi::timeServers() const
 {
-    return m_timeServers;
+    return m_timeClient->servers();
 }
 
 quint16 HidServiceApi::timeSocketPort() const
 {
-    return udpSocket ? udpSocket->localPort() : 0;
+    return m_timeClient->localPort();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -823,112 +804,9 @@ void HidServiceApi::handleSendConfig(const uint8_t* frame)
 // ---------------------------------------------------------------------------------------------
 // Device clock
 
-namespace {
-
-// Answers to a time query are taken for this long after it was sent.
-constexpr int kTimeQueryTimeoutMs = 5000;
-constexpr int64_t kNtpEraSeconds = int64_t(1) << 32;
-
-uint32_t readBe32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-// NTP seconds carry no era: take the one that puts them nearest the system clock.
-int64_t unixSecondsNearest(uint32_t ntpSeconds, int64_t systemUnixSeconds)
-{
-    const int64_t systemNtp = std::max<int64_t>(systemUnixSeconds + int64_t(kNtpToUnixSeconds), 0);
-    const auto distance = [systemNtp](int64_t t) { return t > systemNtp ? t - systemNtp : systemNtp - t; };
-    int64_t best = systemNtp / kNtpEraSeconds * kNtpEraSeconds + ntpSeconds;
-    for (const int64_t candidate : {best - kNtpEraSeconds, best + kNtpEraSeconds}) {
-        if (distance(candidate) < distance(best))
-            best = candidate;
-    }
-    return best - int64_t(kNtpToUnixSeconds);
-}
-
-} // namespace
-
 void HidServiceApi::syncDeviceTime()
 {
-    // Leap indicator 0, version 3, client; the transmit time stamp is random, so that only an
-    // answer to this very request can echo it.
-    QByteArray request(kNtpPacketSize, '\0');
-    request[0] = char(0x1B);
-    quint64 stamp = 0;
-    while (stamp == 0)
-        stamp = QRandomGenerator::system()->generate64();
-    for (int i = 0; i < 8; ++i)
-        request[40 + i] = char(stamp >> (56 - 8 * i));
-    m_timeQueryOpen = false;
-    for (const TimeServer& server : std::as_const(m_timeServers)) {
-        const qint64 sent = udpSocket->writeDatagram(request, server.address, server.port);
-        if (sent == -1) {
-            logger() << "syncDeviceTime: Failed to send " << udpSocket->errorString() << std::endl;
-            continue;
-        }
-        m_timeRequestAddress = server.address;
-        m_timeRequestPort = server.port;
-        m_timeRequestStamp = stamp;
-        m_timeQueryOpen = true;
-        m_timeQueryDeadline.setRemainingTime(kTimeQueryTimeoutMs);
-        logger() << server.address.toString() << "syncDeviceTime: requestTime sent " << sent << " bytes" << std::endl;
-        return;
-    }
-}
-
-void HidServiceApi::onUdpDataRecv()
-{
-    while (udpSocket->hasPendingDatagrams()) {
-        QByteArray buffer(qMax<qint64>(udpSocket->pendingDatagramSize(), 0), '\0');
-        QHostAddress sender;
-        quint16 senderPort = 0;
-        const qint64 read = udpSocket->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
-        if (read == -1) {
-            logger() << "onUdpDataRecv: Read error:" << udpSocket->errorString() << std::endl;
-            // A datagram that cannot be read may stay pending; the next readyRead tries again.
-            break;
-        }
-        buffer.truncate(read);
-        logger() << "onUdpDataRecv: Received from:" << sender.toString() << ":" << senderPort << std::endl;
-        if (m_timeQueryOpen && m_timeQueryDeadline.hasExpired())
-            m_timeQueryOpen = false;
-        if (!m_timeQueryOpen) {
-            logger() << "onUdpDataRecv: Ignored reply, no time query waiting" << std::endl;
-            continue;
-        }
-        if (senderPort != m_timeRequestPort || !sender.isEqual(m_timeRequestAddress, QHostAddress::TolerantConversion)) {
-            logger() << "onUdpDataRecv: Ignored reply from an address the request did not go to" << std::endl;
-            continue;
-        }
-        if (buffer.size() < kNtpPacketSize) {
-            logger() << "onUdpDataRecv: Invalid packet size:" << buffer.size() << std::endl;
-            continue;
-        }
-        const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.constData());
-        const int leap = bytes[0] >> 6;
-        const int mode = bytes[0] & 0x07;
-        const int stratum = bytes[1];
-        // Only a synchronised server's answer: not a kiss-of-death (stratum 0), not unsynchronised.
-        if (mode != 4 || stratum < 1 || stratum > 15 || leap == 3) {
-            logger() << "onUdpDataRecv: Ignored reply, leap=" << leap << " mode=" << mode << " stratum=" << stratum
-                     << std::endl;
-            continue;
-        }
-        const quint64 origin = (quint64(readBe32(bytes + 24)) << 32) | readBe32(bytes + 28);
-        if (origin != m_timeRequestStamp) {
-            logger() << "onUdpDataRecv: Ignored reply that does not answer the request" << std::endl;
-            continue;
-        }
-        const uint32_t transmit = readBe32(bytes + 40);
-        const int64_t seconds = unixSecondsNearest(transmit, nowMs() / 1000);
-        if ((transmit == 0 && readBe32(bytes + 44) == 0) || seconds < 0) {
-            logger() << "onUdpDataRecv: Ignored reply without a usable time" << std::endl;
-            continue;
-        }
-        m_timeQueryOpen = false;
-        setDeviceTime(uint64_t(seconds));
-    }
+    m_timeClient->query();
 }
 
 void HidServiceApi::setDeviceTime(uint64_t secs)
@@ -937,7 +815,8 @@ void HidServiceApi::setDeviceTime(uint64_t secs)
     uint8_t payload[8];
     for (int i = 0; i < 8; ++i)
         payload[i] = uint8_t(secs >> (8 * i));
-    sendRequest("setDeviceTime", command::kConfig, settings::kClock, payload, sizeof payload, HidRequestPriority::Foreground);
+    sendRequest("setDeviceTime", command::kConfig, settings::kClock, payload, sizeof payload,
+                HidRequestPriority::Foreground);
 }
 
 } // namespace tessaravolt::transport

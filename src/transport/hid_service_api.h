@@ -1,8 +1,8 @@
 #pragma once
 
+#include "transport/sntp_client.h"
+
 #include <QByteArray>
-#include <QDeadlineTimer>
-#include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -20,7 +20,6 @@
 
 class QQmlEngine;
 class QJSEngine;
-class QUdpSocket;
 
 namespace tessaravolt::transport {
 
@@ -79,11 +78,7 @@ public:
     };
 
     // An NTP server the device clock is taken from.
-    struct TimeServer
-    {
-        QHostAddress address;
-        quint16 port = 123;
-    };
+    using TimeServer = SntpClient::Server;
 
     enum class SendResult { BuildFailed, Refused, Queued };
 
@@ -191,7 +186,6 @@ private:
     void handleInputOutputInfo(const uint8_t* frame);
     void handleSendConfig(const uint8_t* frame);
 
-    void onUdpDataRecv();
     void syncDeviceTime();
     void setDeviceTime(uint64_t secs);
 
@@ -217,14 +211,7 @@ private:
     // ---- end of the event-log section ----
 
     std::function<qint64()> m_clock;
-    QList<TimeServer> m_timeServers;
-    // The open time query: where it went, the transmit time stamp it carried (which the answer
-    // must echo) and until when an answer is taken. Closed by the one accepted answer.
-    QHostAddress m_timeRequestAddress;
-    quint16 m_timeRequestPort = 0;
-    quint64 m_timeRequestStamp = 0;
-    bool m_timeQueryOpen = false;
-    QDeadlineTimer m_timeQueryDeadline;
+    SntpClient* m_timeClient = nullptr;
     uint32_t m_activeReplays = 0; // requests whose cache replays are being emitted
 
     std::shared_mutex staticInfoCacheMutex;
@@ -234,7 +221,6 @@ private:
     QTimer pollTimer;
     QMap<uint8_t, CellItemInfo> cellItemCache;
     std::shared_mutex cellItemCacheMutex;
-    QUdpSocket* udpSocket = nullptr;
 };
 
 } // namespace tessaravolt::transport

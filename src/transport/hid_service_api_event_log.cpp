@@ -8,18 +8,11 @@
 #include "protocol/commands.h"
 #include "protocol/payload.h"
 
-#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
-#include <ctime>
-#include <limits>
 #include <mutex>
-#include <optional>
 #include <ostream>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace tessaravolt::transport {
 
