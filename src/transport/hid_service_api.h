@@ -177,6 +177,8 @@ private:
                            size_t length, HidRequestPriority priority);
 
     bool sendStaticInfoStep(uint8_t subCommand, const char* requestTag, const QString& replayTag);
+
+    // ---- Answers (implemented in hid_service_api_answers.cpp) ----
     void handleStaticInfo(const uint8_t* frame, int len);
     void handleCellItemStep(uint16_t cellCount);
     void emitCellItemIfComplete(uint8_t index);
@@ -185,6 +187,7 @@ private:
     void handleCellDetailInfo(const uint8_t* frame);
     void handleInputOutputInfo(const uint8_t* frame);
     void handleSendConfig(const uint8_t* frame);
+    // ---- end of the answers ----
 
     void syncDeviceTime();
     void setDeviceTime(uint64_t secs);
