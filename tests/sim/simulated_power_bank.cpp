@@ -7,6 +7,7 @@
 #include "protocol/commands.h"
 #include "protocol/frame_codec.h"
 #include "protocol/payload.h"
+#include "sim/device_codec.h"
 #include "transport/hid_bridge.h"
 
 #include <QCoreApplication>
@@ -497,7 +498,7 @@ struct SimulatedPowerBank::Impl
         r.report = written.mid(1);
         if (r.report.size() > 2)
             r.sequence = uint8_t(r.report.at(2));
-        auto frame = protocol::decodeRequestFrame(reinterpret_cast<const uint8_t*>(r.report.constData()),
+        auto frame = sim::decodeRequestFrame(reinterpret_cast<const uint8_t*>(r.report.constData()),
                                                    size_t(r.report.size()));
         if (frame->size == 0) {
             r.error = frame->error;
@@ -705,11 +706,11 @@ struct SimulatedPowerBank::Impl
             else
                 plain[0] = char(0xAB);
             putLe16(plain, crc);
-            auto f = protocol::encodeAnswerEnvelope(seq, reinterpret_cast<const uint8_t*>(plain.constData()),
+            auto f = sim::encodeAnswerEnvelope(seq, reinterpret_cast<const uint8_t*>(plain.constData()),
                                                     size_t(plain.size()));
             return frameBytes(*f);
         }
-        auto f = protocol::encodeAnswerFrame(command, sub, seq, bytes, size_t(payload.size()));
+        auto f = sim::encodeAnswerFrame(command, sub, seq, bytes, size_t(payload.size()));
         QByteArray report = frameBytes(*f);
         if (report.isEmpty())
             return report;
