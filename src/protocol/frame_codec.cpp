@@ -105,25 +105,6 @@ std::unique_ptr<Frame> decodeWithKey(const uint8_t* key, const uint8_t* data, si
     return success(plain.release(), p);
 }
 
-thread_local uint8_t tDeviceFillerState = 0xA5;
-
-std::unique_ptr<Frame> answerEnvelope(uint8_t sequence, const uint8_t* plaintext, size_t length)
-{
-    if (!plaintext || length == 0 || length > kMaxPayloadLength + kPlainOverhead)
-        return failure("Encrypt HID data failure");
-    auto report = std::make_unique<uint8_t[]>(kInputReportLength);
-    std::memset(report.get(), 0, kInputReportLength);
-    report[0] = kEnvelopeHeader1;
-    report[1] = kEnvelopeHeader2;
-    report[2] = sequence;
-    uint16_t m = static_cast<uint16_t>(kInputReportLength - 4 - kEnvelopeTrailer);
-    if (!teaEncryptWithFillerState(decKey, plaintext, static_cast<uint16_t>(length), report.get() + 4, &m,
-                                   tDeviceFillerState))
-        return failure("Encrypt HID data failure");
-    finishEnvelope(report.get(), static_cast<uint8_t>(m));
-    return success(report.release(), kInputReportLength);
-}
-
 } // namespace
 
 Frame::~Frame()
@@ -161,32 +142,6 @@ std::unique_ptr<Frame> encodeFrame(uint8_t command, uint8_t subCommand, const ui
 std::unique_ptr<Frame> decodeFrame(const uint8_t* data, size_t length)
 {
     return decodeWithKey(decKey, data, length);
-}
-
-std::unique_ptr<Frame> encodeAnswerFrame(uint8_t command, uint8_t subCommand, uint8_t sequence,
-                                         const uint8_t* payload, size_t length)
-{
-    if (length > kMaxPayloadLength)
-        return failure("Payload exceeds HID protocol maximum");
-    if (length > 0 && !payload)
-        return failure("Encrypt HID data failure");
-    uint8_t plain[kMaxPayloadLength + kPlainOverhead];
-    buildPlainFrame(plain, command, subCommand, payload, length);
-    return answerEnvelope(sequence, plain, length + kPlainOverhead);
-}
-
-std::unique_ptr<Frame> encodeAnswerEnvelope(uint8_t sequence, const uint8_t* plaintext, size_t length)
-{
-    return answerEnvelope(sequence, plaintext, length);
-}
-
-std::unique_ptr<Frame> decodeRequestFrame(const uint8_t* data, size_t length)
-{
-    if (data && length > 0 && data[0] == 0x00) {
-        ++data;
-        --length;
-    }
-    return decodeWithKey(encKey, data, length);
 }
 
 } // namespace tessaravolt::protocol

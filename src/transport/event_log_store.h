@@ -4,15 +4,9 @@
 
 #include <QList>
 #include <QString>
-#include <QVariantList>
 
 #include <cstdint>
-#include <functional>
 #include <shared_mutex>
-
-namespace tessaravolt::common {
-class I18n;
-}
 
 namespace tessaravolt::transport {
 
@@ -81,19 +75,5 @@ struct EventLogStore
     uint64_t snapshotRevision = 0;
     QList<HidServiceApi::AbnormalLogSnapshotRecord> snapshot;
 };
-
-using EventTextCallback = std::function<QString(uint8_t status, uint8_t info)>;
-using EventValueCallback = std::function<QString(uint8_t info, uint16_t code)>;
-
-// The cache as display maps ("date", "ts", "time", "event", "value", "status"), newest first;
-// records with equal time stamps keep their cache order. A long cache is built on several threads,
-// so both callbacks must be safe to call concurrently.
-QVariantList resortCachedEventLogs(common::I18n* i18n, const QList<CacheEvtInfo>& cache,
-                                   const EventTextCallback& textOf, const EventValueCallback& valueOf);
-
-// Value texts of the report lists and of the abnormal snapshot rows.
-QString activityReportValueText(uint8_t info, uint16_t code);
-QString abnormalReportValueText(uint8_t info, uint16_t code);
-QString abnormalSnapshotValueText(uint8_t info, int16_t code);
 
 } // namespace tessaravolt::transport

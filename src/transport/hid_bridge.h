@@ -1,5 +1,8 @@
 #pragma once
 
+#include "transport/device_id.h"
+#include "transport/probe_backoff_cache.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -15,7 +18,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 struct hid_device_;
@@ -24,13 +26,6 @@ namespace tessaravolt::transport {
 
 // The maker's USB vendor ids, enumerated in this order. udev/70-tessaravolt.rules lists the same.
 inline constexpr std::array<uint16_t, 2> kSupportedVendorIds{0x3A5D, 0x3A5E};
-
-struct DeviceId
-{
-    uint16_t vendorId = 0;
-    uint16_t productId = 0;
-    friend bool operator==(const DeviceId&, const DeviceId&) = default;
-};
 
 // Every value other than Foreground selects the background queue.
 enum class HidRequestPriority : uint8_t {
@@ -56,57 +51,6 @@ struct HidCandidate
 {
     DeviceId id;
     std::string path;
-};
-
-struct ProbeCacheKey
-{
-    uint16_t vendorId = 0;
-    uint16_t productId = 0;
-    std::string path;
-    friend bool operator==(const ProbeCacheKey&, const ProbeCacheKey&) = default;
-};
-
-struct ProbeCacheKeyHash
-{
-    size_t operator()(const ProbeCacheKey& key) const noexcept;
-};
-
-struct ProbeBackoffResult
-{
-    uint32_t failures = 0;
-    bool changed = false;
-    uint64_t retryAfterSeconds = 0;
-};
-
-// Per-device memory of failed probes, so a present but silent device is not probed on every
-// attempt: 2, 5, 10, then 30 s between probes.
-class ProbeBackoffCache
-{
-public:
-    using Clock = std::chrono::steady_clock;
-
-    struct Entry
-    {
-        uint32_t failures = 0;
-        Clock::time_point retryAt{};
-        Clock::time_point lastFailureAt{};
-    };
-
-    static constexpr size_t kMaxEntries = 64;
-    static constexpr uint32_t kMaxFailures = 4;
-    static std::chrono::seconds retryDelay(uint32_t failures);
-
-    ProbeBackoffResult recordProtocolFailure(const DeviceId& id, const std::string& path, Clock::time_point now);
-    const Entry* find(const ProbeCacheKey& key) const;
-    void erase(const ProbeCacheKey& key);
-    // Forgets every device that is not present any more.
-    void retainOnly(const std::vector<ProbeCacheKey>& present);
-    void clear();
-    size_t size() const;
-    bool empty() const;
-
-private:
-    std::unordered_map<ProbeCacheKey, Entry, ProbeCacheKeyHash> m_entries;
 };
 
 // Unplug test after a failed read, write or probe: the last-error code read right after the

@@ -1,16 +1,14 @@
 #include "transport/hid_service_api.h"
 
-#include "common/device_text.h"
-#include "common/i18n.h"
 #include "common/logger_manager.h"
 #include "common/singleton_slot.h"
+#include "protocol/commands.h"
 #include "protocol/frame_codec.h"
+#include "protocol/payload.h"
 #include "transport/hid_bridge.h"
+#include "transport/sntp_client.h"
 
 #include <QDateTime>
-#include <QRandomGenerator>
-#include <QSet>
-#include <QUdpSocket>
 
 #include <array>
 #include <mutex>
@@ -21,16 +19,21 @@ namespace {
 
 using common::LoggerManager;
 using protocol::Frame;
+using protocol::kNoSubCommand;
+using protocol::payloadLength;
+namespace command = protocol::command;
+namespace static_info = protocol::static_info;
+namespace settings = protocol::settings;
+namespace cell_status = protocol::cell_status;
 
-const QSet<uint8_t> STATIC_INFO_STR = {0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0B, 0x0C, 0x0D, 0x10};
-
-constexpr std::array<uint8_t, 16> kStaticInfoRequests = {0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0B,
-                                                         0x0C, 0x0D, 0x0E, 0x0F, 0x2F, 0x12, 0x22, 0x10};
-
-constexpr int64_t kSocTtlMs = 5000;
-constexpr int64_t kSohTtlMs = 60000;
-constexpr int kNtpPacketSize = 48;
-constexpr uint64_t kNtpToUnixSeconds = 2208988800ULL;
+constexpr std::array<uint8_t, 16> kStaticInfoRequests = {
+    static_info::kBrand,           static_info::kFactory,         static_info::kBatteryManufacturer,
+    static_info::kProductSn,       static_info::kBatteryType,     static_info::kProductionDate,
+    static_info::kModel,           static_info::kProductName,     static_info::kHardwareVersion,
+    static_info::kSoftwareVersion, static_info::kSupportedProtocols, static_info::kOriginManufacturer1,
+    static_info::kOriginManufacturer2, static_info::kBatteryManufacturerCn1,
+    static_info::kBatteryManufacturerCn2, static_info::kBatteryModel,
+};
 
 common::SingletonSlot<HidServiceApi>& singletonSlot()
 {
@@ -41,84 +44,6 @@ common::SingletonSlot<HidServiceApi>& singletonSlot()
 LoggerManager& logger()
 {
     return LoggerManager::instance();
-}
-
-uint16_t readU16(const uint8_t* p)
-{
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
-uint32_t readU32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-uint64_t readU64(const uint8_t* p)
-{
-    return uint64_t(readU32(p)) | (uint64_t(readU32(p + 4)) << 32);
-}
-
-const uint8_t* payloadOf(const uint8_t* frame)
-{
-    return frame + 4;
-}
-
-int payloadLength(const uint8_t* frame)
-{
-    return frame[3];
-}
-
-// Fewest payload bytes an answer must carry for the fields its handler reads.
-int minimumPayload(uint8_t command, uint8_t sub)
-{
-    switch (command) {
-    case 0x10:
-        switch (sub) {
-        case 0x06: return 15;
-        case 0x07: return 1;
-        case 0x0A: return 1;
-        case 0x0E: return 4;
-        default: return 0;
-        }
-    case 0x11:
-        return sub == 0x01 ? 18 : 0;
-    case 0x12:
-        switch (sub) {
-        case 0x01: return 8;
-        case 0x02: return 1;
-        case 0x03: return 2;
-        default: return 0;
-        }
-    case 0x20:
-        switch (sub) {
-        case 0x01: return 1;
-        case 0x02: return 1;
-        case 0x03: return 2;
-        case 0x04: return 16;
-        case 0x05: return 1;
-        default: return 0;
-        }
-    case 0xA1:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
-QString decodeUpToNul(const char* bytes, qsizetype size)
-{
-    qsizetype end = 0;
-    while (end < size && bytes[end] != '\0')
-        ++end;
-    return QString::fromUtf8(bytes, end);
-}
-
-QString twoPartText(const uint8_t* second, const QByteArray& first)
-{
-    const auto* firstFrame = reinterpret_cast<const uint8_t*>(first.constData());
-    QByteArray joined(reinterpret_cast<const char*>(payloadOf(firstFrame)), payloadLength(firstFrame));
-    joined.append(reinterpret_cast<const char*>(payloadOf(second)), payloadLength(second));
-    return decodeUpToNul(joined.constData(), joined.size());
 }
 
 // Replays are emitted inside the request call; a receiver that asks again from its handler
@@ -159,29 +84,10 @@ bool ignoreNested(const ReplayGuard& guard, const char* tag)
     return true;
 }
 
-QList<HidServiceApi::TimeServer> defaultTimeServers()
-{
-    return {
-        {QHostAddress(QStringLiteral("162.159.200.1")), 123},
-        {QHostAddress(QStringLiteral("216.239.35.0")), 123},
-        {QHostAddress(QStringLiteral("129.6.15.28")), 123},
-        {QHostAddress(QStringLiteral("132.163.96.1")), 123},
-    };
-}
-
 } // namespace
-
-QString extractPureStr(const uint8_t* frame, int offset)
-{
-    const int length = payloadLength(frame) - offset;
-    if (offset < 0 || length <= 0)
-        return QString();
-    return decodeUpToNul(reinterpret_cast<const char*>(payloadOf(frame) + offset), length);
-}
 
 HidServiceApi::HidServiceApi(QObject* parent)
     : QObject(parent)
-    , m_timeServers(defaultTimeServers())
 {
     HidBridge* bridge = HidBridge::instance();
     connect(bridge, &HidBridge::dataReceived, this, &HidServiceApi::handlePacketReceived, Qt::QueuedConnection);
@@ -193,20 +99,15 @@ HidServiceApi::HidServiceApi(QObject* parent)
     connect(&pollTimer, &QTimer::timeout, this, &HidServiceApi::pollStatisticEvents);
     initEventLogs();
 
-    udpSocket = new QUdpSocket(this);
-    if (udpSocket->bind(QHostAddress::AnyIPv4, 0)) {
-        logger() << "Bound to port:" << udpSocket->localPort() << std::endl;
-        connect(udpSocket, &QUdpSocket::readyRead, this, &HidServiceApi::onUdpDataRecv);
-    } else {
-        logger() << "ServerTime: Failed to bind:" << udpSocket->errorString() << std::endl;
-    }
+    m_timeClient = new SntpClient([this] { return nowMs(); }, this);
+    connect(m_timeClient, &SntpClient::timeReceived, this, &HidServiceApi::setDeviceTime);
 }
 
 HidServiceApi::~HidServiceApi()
 {
     singletonSlot().release(this);
     disconnect(HidBridge::instance(), nullptr, this, nullptr);
-    disconnect(udpSocket, nullptr, this, nullptr);
+    disconnect(m_timeClient, nullptr, this, nullptr);
     pollTimer.stop();
     destroyEventLogs();
 }
@@ -233,17 +134,17 @@ void HidServiceApi::setClock(std::function<qint64()> clock)
 
 void HidServiceApi::setTimeServers(const QList<TimeServer>& servers)
 {
-    m_timeServers = servers;
+    m_timeClient->setServers(servers);
 }
 
 QList<HidServiceApi::TimeServer> HidServiceApi::timeServers() const
 {
-    return m_timeServers;
+    return m_timeClient->servers();
 }
 
 quint16 HidServiceApi::timeSocketPort() const
 {
-    return udpSocket ? udpSocket->localPort() : 0;
+    return m_timeClient->localPort();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -303,27 +204,27 @@ void HidServiceApi::dispatchDecodedFrame(const QByteArray& plaintextFrame)
 
 void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
 {
-    const uint8_t command = frame[1];
-    const uint8_t sub = frame[2];
+    const uint8_t command = protocol::commandOf(frame);
+    const uint8_t sub = protocol::subCommandOf(frame);
     logger() << "handlePacketReceived: command=" << QString::number(command, 16).toUpper()
              << ", subcmd=" << int(sub) << std::endl;
     logger().cacheEncode("handleFrameDecode", frame, size);
 
     switch (command) {
-    case 0x10:
-    case 0x11:
-    case 0x12:
-    case 0x20:
-    case 0x30:
-    case 0x31:
-    case 0xA1:
+    case command::kStaticInfo:
+    case command::kEvents:
+    case command::kDeviceSettings:
+    case command::kCellStatus:
+    case command::kCellDetail:
+    case command::kPortInfo:
+    case command::kConfig:
         break;
     default:
         logger() << "handlePacketReceived: ommit cmd" << std::endl;
         return;
     }
 
-    const int need = minimumPayload(command, sub);
+    const int need = protocol::minimumPayload(command, sub);
     if (payloadLength(frame) < need) {
         logger() << "handlePacketReceived: short answer dropped, command=" << QString::number(command, 16).toUpper()
                  << ", subcmd=" << int(sub) << ", len=" << payloadLength(frame) << ", need=" << need << std::endl;
@@ -331,13 +232,13 @@ void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
     }
 
     switch (command) {
-    case 0x10: handleStaticInfo(frame, size); break;
-    case 0x11: handleDeviceEvents(frame); break;
-    case 0x12: handleDeviceSettings(frame); break;
-    case 0x20: handleCellRealtimeStatus(frame, true); break;
-    case 0x30: handleCellDetailInfo(frame); break;
-    case 0x31: handleInputOutputInfo(frame); break;
-    case 0xA1: handleSendConfig(frame); break;
+    case command::kStaticInfo: handleStaticInfo(frame, size); break;
+    case command::kEvents: handleDeviceEvents(frame); break;
+    case command::kDeviceSettings: handleDeviceSettings(frame); break;
+    case command::kCellStatus: handleCellRealtimeStatus(frame, true); break;
+    case command::kCellDetail: handleCellDetailInfo(frame); break;
+    case command::kPortInfo: handleInputOutputInfo(frame); break;
+    case command::kConfig: handleSendConfig(frame); break;
     }
 }
 
@@ -367,7 +268,7 @@ void HidServiceApi::onDeviceConnectionChanged(bool connected)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Static information (command 0x10) and the per-cell items
+// Static information
 
 bool HidServiceApi::sendStaticInfoStep(uint8_t subCommand, const char* requestTag, const QString& replayTag)
 {
@@ -382,7 +283,7 @@ bool HidServiceApi::sendStaticInfoStep(uint8_t subCommand, const char* requestTa
         handleStaticInfo(frame, -1);
         return true;
     }
-    return sendRequest(requestTag, 0x10, subCommand, nullptr, 0, HidRequestPriority::Foreground)
+    return sendRequest(requestTag, command::kStaticInfo, subCommand, nullptr, 0, HidRequestPriority::Foreground)
         != SendResult::BuildFailed;
 }
 
@@ -407,8 +308,8 @@ void HidServiceApi::requestAppTitle()
     QByteArray second;
     {
         std::shared_lock lock(staticInfoCacheMutex);
-        first = staticInfoCache.value(common::STATIC_INFO_APP_TITLE1);
-        second = staticInfoCache.value(common::STATIC_INFO_APP_TITLE2);
+        first = staticInfoCache.value(static_info::kAppTitle1);
+        second = staticInfoCache.value(static_info::kAppTitle2);
     }
     if (!first.isEmpty() && !second.isEmpty()) {
         logger().cacheEncode("requestAppTitle1(Cache)", reinterpret_cast<const uint8_t*>(first.constData()),
@@ -419,9 +320,9 @@ void HidServiceApi::requestAppTitle()
         handleStaticInfo(reinterpret_cast<const uint8_t*>(second.constData()), -1);
         return;
     }
-    sendRequest("requestAppTitle1", 0x10, common::STATIC_INFO_APP_TITLE1, nullptr, 0,
+    sendRequest("requestAppTitle1", command::kStaticInfo, static_info::kAppTitle1, nullptr, 0,
                 HidRequestPriority::Foreground);
-    sendRequest("requestAppTitle2", 0x10, common::STATIC_INFO_APP_TITLE2, nullptr, 0,
+    sendRequest("requestAppTitle2", command::kStaticInfo, static_info::kAppTitle2, nullptr, 0,
                 HidRequestPriority::Foreground);
 }
 
@@ -430,7 +331,7 @@ void HidServiceApi::requestStaticCellInfo()
     ReplayGuard guard(m_activeReplays, ReplayStaticCellInfo);
     if (ignoreNested(guard, "requestStaticCellInfo"))
         return;
-    sendStaticInfoStep(common::STATIC_INFO_BATTERY_INFO, "requestStaticCellInfo",
+    sendStaticInfoStep(static_info::kBatteryInfo, "requestStaticCellInfo",
                        QStringLiteral("requestStaticCellInfo(Cache)"));
 }
 
@@ -439,187 +340,7 @@ void HidServiceApi::requestPortCount()
     ReplayGuard guard(m_activeReplays, ReplayPortCount);
     if (ignoreNested(guard, "requestPortCount"))
         return;
-    sendStaticInfoStep(common::STATIC_INFO_PORT_COUNT, "requestPortCount", QStringLiteral("requestPortCount(Cache)"));
-}
-
-void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
-{
-    const uint8_t sub = frame[2];
-    const uint8_t* payload = payloadOf(frame);
-    const int16_t payloadLen = int16_t(payloadLength(frame));
-
-    if (STATIC_INFO_STR.contains(sub)) {
-        // The log keeps the text as it came; the window and the report get it cleaned.
-        const QString text = extractPureStr(frame, 0);
-        const QString shown = common::cleanDeviceText(text);
-        switch (sub) {
-        case 0x01:
-            logger() << "handleStaticInfo: brand " << text << std::endl;
-            emit brand(shown);
-            break;
-        case 0x02:
-            logger() << "handleStaticInfo: factory " << text << std::endl;
-            emit factory(shown);
-            break;
-        case 0x03:
-            logger() << "handleStaticInfo: mannufacturer " << text << std::endl;
-            emit batteryManufacturer(shown);
-            break;
-        case 0x04:
-            logger() << "handleStaticInfo: product sn " << text << std::endl;
-            emit productSn(shown);
-            break;
-        case 0x05:
-            logger() << "handleStaticInfo: battery type " << text << std::endl;
-            emit batteryType(shown);
-            break;
-        case 0x08:
-            logger() << "handleStaticInfo: production date " << text << std::endl;
-            emit productionDate(shown);
-            break;
-        case 0x09:
-            logger() << "handleStaticInfo: model " << text << std::endl;
-            emit model(shown);
-            break;
-        case 0x0B:
-            logger() << "handleStaticInfo: product name " << text << std::endl;
-            emit productName(shown);
-            break;
-        case 0x0C:
-            logger() << "handleStaticInfo: hardware version " << text << std::endl;
-            emit hardwareVersion(shown);
-            break;
-        case 0x0D:
-            logger() << "handleStaticInfo: software version " << text << std::endl;
-            emit softwareVersion(shown);
-            break;
-        case 0x10:
-            logger() << "handleStaticInfo: battery model " << text << std::endl;
-            emit batteryModel(shown);
-            break;
-        }
-    } else if (sub == common::STATIC_INFO_BATTERY_INFO) {
-        const uint16_t cellCount = payload[0];
-        const uint32_t capacity = readU32(payload + 1);
-        const uint32_t voltage = readU32(payload + 5);
-        const uint16_t power = readU16(payload + 9);
-        const uint16_t cycleRated = readU16(payload + 11);
-        const uint16_t fullVoltage = readU16(payload + 13);
-        logger() << "handleStaticInfo: battery info " << "cell_count(" << cellCount << "), " << "capacity("
-                 << capacity << "), " << "voltage(" << voltage << "), " << "power(" << power << "), "
-                 << "cycle_rated(" << cycleRated << "), " << "full_voltage(" << fullVoltage << ")" << std::endl;
-        emit batteryInfo(cellCount, capacity, voltage, power, cycleRated, fullVoltage);
-        handleCellItemStep(cellCount);
-    } else if (sub == common::STATIC_INFO_PORT_COUNT) {
-        const uint16_t count = payload[0];
-        logger() << "handleStaticInfo: port count " << count << std::endl;
-        emit portCount(count);
-    } else if (sub == 0x0A) {
-        const uint8_t index = payload[0];
-        const QString text = extractPureStr(frame, 1);
-        {
-            std::unique_lock lock(cellItemCacheMutex);
-            cellItemCache[index].sn = text;
-        }
-        logger() << "handleStaticInfo: battery sn " << text << std::endl;
-        emitCellItemIfComplete(index);
-    } else if (sub == 0x0E) {
-        const uint32_t bits = readU32(payload);
-        logger() << "handleStaticInfo: supported protocol " << bits << std::endl;
-        emit supportProtocol(bits);
-    } else if (sub == common::STATIC_INFO_ORIGIN_MANUFACTURER1) {
-        logger() << "handleStaticInfo: origin mannufacturer1 LEN=" << payloadLen << std::endl;
-    } else if (sub == common::STATIC_INFO_APP_TITLE1) {
-        logger() << "handleStaticInfo: apptitle1 LEN=" << payloadLen << std::endl;
-    } else if (sub == common::STATIC_INFO_BATTERY_MANUFACTURER_CN1) {
-        logger() << "handleStaticInfo: mannufacturer cn1 LEN=" << payloadLen << std::endl;
-    } else if (sub == 0x2F || sub == common::STATIC_INFO_APP_TITLE2 || sub == 0x22) {
-        uint8_t firstSub = 0;
-        const char* lenPrefix = nullptr;
-        const char* textPrefix = nullptr;
-        if (sub == 0x2F) {
-            firstSub = common::STATIC_INFO_ORIGIN_MANUFACTURER1;
-            lenPrefix = "handleStaticInfo: origin mannufacturer2 LEN=";
-            textPrefix = "handleStaticInfo: origin mannufacturer ";
-        } else if (sub == common::STATIC_INFO_APP_TITLE2) {
-            firstSub = common::STATIC_INFO_APP_TITLE1;
-            lenPrefix = "handleStaticInfo: apptitle2 LEN=";
-            textPrefix = "handleStaticInfo: apptitle ";
-        } else {
-            firstSub = common::STATIC_INFO_BATTERY_MANUFACTURER_CN1;
-            lenPrefix = "handleStaticInfo: mannufacturer cn2 LEN=";
-            textPrefix = "handleStaticInfo: mannufacturer cn ";
-        }
-        logger() << lenPrefix << payloadLen << std::endl;
-        QByteArray first;
-        {
-            std::shared_lock lock(staticInfoCacheMutex);
-            first = staticInfoCache.value(firstSub);
-        }
-        if (!first.isEmpty()) {
-            const QString text = twoPartText(frame, first);
-            logger() << textPrefix << text << std::endl;
-            const QString shown = common::cleanDeviceText(text);
-            if (sub == 0x2F)
-                emit originManufacturer(shown);
-            else if (sub == common::STATIC_INFO_APP_TITLE2)
-                emit appTitle(shown);
-            else
-                emit batteryManufacturerCn(shown);
-        }
-    } else {
-        logger() << "handleStaticInfo: Not matched resolved for subcmd " << int(sub) << std::endl;
-        return;
-    }
-
-    if (len < 1)
-        return;
-    logger() << "handleStaticInfo: cached: len=" << len << std::endl;
-    std::unique_lock lock(staticInfoCacheMutex);
-    staticInfoCache.insert(sub, QByteArray(reinterpret_cast<const char*>(frame), len));
-}
-
-void HidServiceApi::handleCellItemStep(uint16_t cellCount)
-{
-    QMap<uint8_t, CellItemInfo> cached;
-    {
-        std::shared_lock lock(cellItemCacheMutex);
-        if (cellItemCache.isEmpty()) {
-            for (uint16_t i = 0; i < cellCount; ++i) {
-                const uint8_t index = uint8_t(i);
-                if (sendRequest("requestCellItemSn", 0x10, 0x0A, &index, 1, HidRequestPriority::Foreground)
-                    == SendResult::BuildFailed)
-                    return;
-                if (sendRequest("requestCellItemAts", 0x20, 0x05, &index, 1, HidRequestPriority::Foreground)
-                    == SendResult::BuildFailed)
-                    return;
-            }
-            return;
-        }
-        cached = cellItemCache;
-    }
-    for (auto it = cached.cbegin(); it != cached.cend(); ++it) {
-        if (it->sn.isEmpty() || it->activateTs.isEmpty())
-            continue;
-        const int16_t index = int16_t(it.key());
-        logger() << "requestCellItemInfo(Cache): index=" << index << ", sn=" << it->sn << ", activateTs"
-                 << it->activateTs << std::endl;
-        emit cellItemInfo(index, common::cleanDeviceText(it->sn), common::cleanDeviceText(it->activateTs));
-    }
-}
-
-void HidServiceApi::emitCellItemIfComplete(uint8_t index)
-{
-    CellItemInfo item;
-    {
-        std::shared_lock lock(cellItemCacheMutex);
-        item = cellItemCache.value(index);
-    }
-    if (item.sn.isEmpty() || item.activateTs.isEmpty())
-        return;
-    logger() << "handleCellItemInfo: index=" << int16_t(index) << ", sn=" << item.sn << ", activateTs"
-             << item.activateTs << std::endl;
-    emit cellItemInfo(int16_t(index), common::cleanDeviceText(item.sn), common::cleanDeviceText(item.activateTs));
+    sendStaticInfoStep(static_info::kPortCount, "requestPortCount", QStringLiteral("requestPortCount(Cache)"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -630,7 +351,7 @@ void HidServiceApi::requestCellRealtimeStatus()
     ReplayGuard guard(m_activeReplays, ReplayRealtime);
     if (ignoreNested(guard, "requestCellRealtimeStatus"))
         return;
-    for (const uint8_t sub : {uint8_t(0x01), uint8_t(0x02), uint8_t(0x03)}) {
+    for (const uint8_t sub : {cell_status::kSoc, cell_status::kSoh, cell_status::kCycleCount}) {
         const int64_t now = nowMs();
         QByteArray replay;
         {
@@ -649,7 +370,8 @@ void HidServiceApi::requestCellRealtimeStatus()
             handleCellRealtimeStatus(frame, false);
             continue;
         }
-        if (sendRequest("requestCellRealtimeStatus", 0x20, sub, nullptr, 0, HidRequestPriority::Foreground)
+        if (sendRequest("requestCellRealtimeStatus", command::kCellStatus, sub, nullptr, 0,
+                        HidRequestPriority::Foreground)
             == SendResult::BuildFailed)
             return;
     }
@@ -657,24 +379,28 @@ void HidServiceApi::requestCellRealtimeStatus()
 
 void HidServiceApi::requestCellCurrentEvent()
 {
-    sendRequest("requestCellCurrentEvent", 0x20, 0x04, nullptr, 0, HidRequestPriority::Foreground);
+    sendRequest("requestCellCurrentEvent", command::kCellStatus, cell_status::kCurrentEvent, nullptr, 0,
+                HidRequestPriority::Foreground);
 }
 
 void HidServiceApi::requestCellDetailInfo()
 {
-    sendRequest("requestCellDetailInfo", 0x30, 0x00, nullptr, 0, HidRequestPriority::Foreground);
+    sendRequest("requestCellDetailInfo", command::kCellDetail, kNoSubCommand, nullptr, 0,
+                HidRequestPriority::Foreground);
 }
 
 void HidServiceApi::requestInputOutputInfo(uint8_t position, uint8_t amount)
 {
     const uint8_t payload[2] = {position, amount};
-    sendRequest("requestInputOutputInfo", 0x31, 0x00, payload, sizeof payload, HidRequestPriority::Foreground);
+    sendRequest("requestInputOutputInfo", command::kPortInfo, kNoSubCommand, payload, sizeof payload,
+                HidRequestPriority::Foreground);
 }
 
 void HidServiceApi::requestDeviceSettings()
 {
-    for (const uint8_t sub : {uint8_t(0x01), uint8_t(0x02), uint8_t(0x03)}) {
-        if (sendRequest("requestDeviceSettings", 0x12, sub, nullptr, 0, HidRequestPriority::Foreground)
+    for (const uint8_t sub : {settings::kClock, settings::kBrightness, settings::kScreenTimeout}) {
+        if (sendRequest("requestDeviceSettings", command::kDeviceSettings, sub, nullptr, 0,
+                        HidRequestPriority::Foreground)
             == SendResult::BuildFailed)
             return;
     }
@@ -682,306 +408,25 @@ void HidServiceApi::requestDeviceSettings()
 
 void HidServiceApi::setBrighteness(uint8_t brightness)
 {
-    sendRequest("setBrighteness", 0xA1, 0x02, &brightness, 1, HidRequestPriority::Foreground,
+    sendRequest("setBrighteness", command::kConfig, settings::kBrightness, &brightness, 1,
+                HidRequestPriority::Foreground,
                 QStringLiteral("setBrighteness=%1").arg(uint(brightness)));
 }
 
 void HidServiceApi::setScreenTimeout(uint16_t timeout)
 {
     const uint8_t payload[2] = {uint8_t(timeout & 0xFF), uint8_t(timeout >> 8)};
-    sendRequest("setScreenTimeout", 0xA1, 0x03, payload, sizeof payload, HidRequestPriority::Foreground,
+    sendRequest("setScreenTimeout", command::kConfig, settings::kScreenTimeout, payload, sizeof payload,
+                HidRequestPriority::Foreground,
                 QStringLiteral("setScreenTimeout=%1").arg(timeout));
-}
-
-void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevice)
-{
-    const uint8_t sub = frame[2];
-    const uint8_t* payload = payloadOf(frame);
-
-    // A device answer is cached before its signal goes out, so a receiver that asks again from
-    // its handler is answered with this value, not an older one.
-    auto store = [&](int64_t ttlMs) {
-        if (!fromDevice)
-            return;
-        CacheCellRealtimeInfo entry;
-        entry.frame = QByteArray(reinterpret_cast<const char*>(frame), payloadLength(frame) + 4);
-        entry.ttlMs = ttlMs;
-        entry.storedAtMs = nowMs();
-        std::unique_lock lock(realtimeCacheMutex);
-        realtimeCache.insert(sub, entry);
-    };
-
-    switch (sub) {
-    case 0x01:
-    case 0x02: {
-        uint16_t value = payload[0];
-        const bool isSoc = sub == 0x01;
-        if (value <= 100) {
-            logger() << (isSoc ? "handleCellRealtimeStatus: soc " : "handleCellRealtimeStatus: soh ") << value
-                     << std::endl;
-        } else {
-            logger() << (isSoc ? "handleCellRealtimeStatus: illegal soc " : "handleCellRealtimeStatus: illegal soh ")
-                     << value << std::endl;
-            value = 100;
-        }
-        store(isSoc ? kSocTtlMs : kSohTtlMs);
-        if (isSoc)
-            emit soc(value);
-        else
-            emit soh(value);
-        return;
-    }
-    case 0x03: {
-        const uint16_t value = readU16(payload);
-        logger() << "handleCellRealtimeStatus: cycle count " << value << std::endl;
-        store(kSohTtlMs);
-        emit cycleCount(value);
-        return;
-    }
-    case 0x04: {
-        const uint16_t seq = readU16(payload);
-        const uint64_t ts = readU64(payload + 2);
-        const uint8_t flags = payload[10];
-        const uint8_t info = payload[12];
-        const uint16_t code = readU16(payload + 14);
-        const uint8_t type = (flags >> 4) & 0x03;
-        const QLocale locale = common::I18n::instance()->language();
-        logger() << "handleCellRealtimeStatus: current event " << "seq(" << seq << "), " << "ts(" << ts << "), "
-                 << "type(" << (type != 0 ? "ABNORMAL" : "ACTIVITY") << "), " << "state("
-                 << common::I18n::resolveEventStatus(flags & 0x0F, locale) << "), " << "info("
-                 << common::I18n::resolveActivityEvent(info, locale) << "), " << "code(" << code << ")" << std::endl;
-        emit currentEvent(type, info);
-        return;
-    }
-    case 0x05: {
-        const uint8_t index = payload[0];
-        const QString text = extractPureStr(frame, 1);
-        {
-            std::unique_lock lock(cellItemCacheMutex);
-            cellItemCache[index].activateTs = text;
-        }
-        logger() << "handleCellRealtimeStatus: activate " << text << ", bytes=" << payloadLength(frame) << std::endl;
-        emitCellItemIfComplete(index);
-        return;
-    }
-    default:
-        logger() << "handleCellRealtimeStatus: Not matched resolved for subcmd " << int(sub) << std::endl;
-        return;
-    }
-}
-
-void HidServiceApi::handleCellDetailInfo(const uint8_t* frame)
-{
-    const int count = payloadLength(frame) / 8;
-    if (count == 0) {
-        logger() << "handleCellDetailInfo: no cell detail info" << std::endl;
-        return;
-    }
-    logger() << "handleCellDetailInfo: count=" << count << std::endl;
-    for (int i = 0; i < count; ++i) {
-        const uint8_t* record = payloadOf(frame) + 8 * i;
-        const uint16_t index = record[0];
-        const uint16_t voltage = readU16(record + 1);
-        const uint16_t current = readU16(record + 3);
-        const int16_t temp = int16_t(readU16(record + 5));
-        logger() << "handleCellDetailInfo: " << "index(" << index << "), " << "voltage(" << voltage << "), "
-                 << "currentMa(" << current << "), " << "tempC(" << temp << ")" << std::endl;
-        emit cellDetailInfo(index, voltage, current, temp);
-    }
-}
-
-void HidServiceApi::handleInputOutputInfo(const uint8_t* frame)
-{
-    if (payloadLength(frame) < 12) {
-        logger() << "handleInputOutputInfo: no input out info" << std::endl;
-        return;
-    }
-    const int count = payloadLength(frame) / 12;
-    logger() << "handleInputOutputInfo: count" << count << std::endl;
-    for (int i = 0; i < count; ++i) {
-        const uint8_t* record = payloadOf(frame) + 12 * i;
-        const uint16_t index = record[0];
-        const uint8_t status = record[1] >> 4;
-        const uint8_t type = record[1] & 0x0F;
-        const uint16_t voltage = readU16(record + 2);
-        const uint16_t current = readU16(record + 4);
-        const int16_t temp = int16_t(readU16(record + 6));
-        const uint8_t protocol = record[8];
-        const uint16_t power = readU16(record + 9);
-        logger() << "handleInputOutputInfo: " << "index(" << index << "), " << "status(" << int(status) << "), "
-                 << "type(" << int(type) << "), " << "voltage(" << voltage << "), " << "currentMa(" << current
-                 << "), " << "tempC(" << temp << "), " << "protocol(" << int(protocol) << "), " << "power(" << power
-                 << ")" << std::endl;
-        emit portInfo(index, status, type, voltage, current, temp, protocol, power);
-    }
-}
-
-void HidServiceApi::handleDeviceSettings(const uint8_t* frame)
-{
-    const uint8_t sub = frame[2];
-    const uint8_t* payload = payloadOf(frame);
-    switch (sub) {
-    case 0x02: {
-        const uint16_t value = payload[0];
-        logger() << "handleDeviceSettings: brightness " << "(" << value << ")" << std::endl;
-        emit brightness(value);
-        break;
-    }
-    case 0x03: {
-        const uint16_t value = readU16(payload);
-        logger() << "handleDeviceSettings: screen timeout " << "(" << value << ")" << std::endl;
-        emit screenTimeout(value);
-        break;
-    }
-    case 0x01: {
-        const uint64_t value = readU64(payload);
-        logger() << "handleDeviceSettings: current time " << "(" << value << ")" << std::endl;
-        emit currentTime(value);
-        break;
-    }
-    default:
-        logger() << "handleDeviceSettings: Not matched resolved for subcmd " << int(sub) << std::endl;
-        break;
-    }
-}
-
-void HidServiceApi::handleSendConfig(const uint8_t* frame)
-{
-    const uint8_t sub = frame[2];
-    const uint8_t result = payloadOf(frame)[0];
-    logger() << "handleSendConfig: subcommand=" << int(sub) << std::endl;
-    const bool support = result != 2;
-    const bool success = result == 0;
-    switch (sub) {
-    case 0x02:
-        logger() << "handleSendConfig: brightness " << "support(" << support << "), " << "ok(" << success << ")"
-                 << std::endl;
-        emit brightnessResult(support, success);
-        break;
-    case 0x03:
-        logger() << "handleSendConfig: screen timeout " << "support(" << support << "), " << "ok(" << success << ")"
-                 << std::endl;
-        emit screenTimeoutResult(support, success);
-        break;
-    case 0x01:
-        logger() << "handleSendConfig: current time " << "support(" << support << ")" << "ok(" << success << ")"
-                 << std::endl;
-        emit currentTimeResult(support, success);
-        break;
-    default:
-        break;
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Device clock
 
-namespace {
-
-// Answers to a time query are taken for this long after it was sent.
-constexpr int kTimeQueryTimeoutMs = 5000;
-constexpr int64_t kNtpEraSeconds = int64_t(1) << 32;
-
-uint32_t readBe32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-// NTP seconds carry no era: take the one that puts them nearest the system clock.
-int64_t unixSecondsNearest(uint32_t ntpSeconds, int64_t systemUnixSeconds)
-{
-    const int64_t systemNtp = std::max<int64_t>(systemUnixSeconds + int64_t(kNtpToUnixSeconds), 0);
-    const auto distance = [systemNtp](int64_t t) { return t > systemNtp ? t - systemNtp : systemNtp - t; };
-    int64_t best = systemNtp / kNtpEraSeconds * kNtpEraSeconds + ntpSeconds;
-    for (const int64_t candidate : {best - kNtpEraSeconds, best + kNtpEraSeconds}) {
-        if (distance(candidate) < distance(best))
-            best = candidate;
-    }
-    return best - int64_t(kNtpToUnixSeconds);
-}
-
-} // namespace
-
 void HidServiceApi::syncDeviceTime()
 {
-    // Leap indicator 0, version 3, client; the transmit time stamp is random, so that only an
-    // answer to this very request can echo it.
-    QByteArray request(kNtpPacketSize, '\0');
-    request[0] = char(0x1B);
-    quint64 stamp = 0;
-    while (stamp == 0)
-        stamp = QRandomGenerator::system()->generate64();
-    for (int i = 0; i < 8; ++i)
-        request[40 + i] = char(stamp >> (56 - 8 * i));
-    m_timeQueryOpen = false;
-    for (const TimeServer& server : std::as_const(m_timeServers)) {
-        const qint64 sent = udpSocket->writeDatagram(request, server.address, server.port);
-        if (sent == -1) {
-            logger() << "syncDeviceTime: Failed to send " << udpSocket->errorString() << std::endl;
-            continue;
-        }
-        m_timeRequestAddress = server.address;
-        m_timeRequestPort = server.port;
-        m_timeRequestStamp = stamp;
-        m_timeQueryOpen = true;
-        m_timeQueryDeadline.setRemainingTime(kTimeQueryTimeoutMs);
-        logger() << server.address.toString() << "syncDeviceTime: requestTime sent " << sent << " bytes" << std::endl;
-        return;
-    }
-}
-
-void HidServiceApi::onUdpDataRecv()
-{
-    while (udpSocket->hasPendingDatagrams()) {
-        QByteArray buffer(qMax<qint64>(udpSocket->pendingDatagramSize(), 0), '\0');
-        QHostAddress sender;
-        quint16 senderPort = 0;
-        const qint64 read = udpSocket->readDatagram(buffer.data(), buffer.size(), &sender, &senderPort);
-        if (read == -1) {
-            logger() << "onUdpDataRecv: Read error:" << udpSocket->errorString() << std::endl;
-            // A datagram that cannot be read may stay pending; the next readyRead tries again.
-            break;
-        }
-        buffer.truncate(read);
-        logger() << "onUdpDataRecv: Received from:" << sender.toString() << ":" << senderPort << std::endl;
-        if (m_timeQueryOpen && m_timeQueryDeadline.hasExpired())
-            m_timeQueryOpen = false;
-        if (!m_timeQueryOpen) {
-            logger() << "onUdpDataRecv: Ignored reply, no time query waiting" << std::endl;
-            continue;
-        }
-        if (senderPort != m_timeRequestPort || !sender.isEqual(m_timeRequestAddress, QHostAddress::TolerantConversion)) {
-            logger() << "onUdpDataRecv: Ignored reply from an address the request did not go to" << std::endl;
-            continue;
-        }
-        if (buffer.size() < kNtpPacketSize) {
-            logger() << "onUdpDataRecv: Invalid packet size:" << buffer.size() << std::endl;
-            continue;
-        }
-        const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.constData());
-        const int leap = bytes[0] >> 6;
-        const int mode = bytes[0] & 0x07;
-        const int stratum = bytes[1];
-        // Only a synchronised server's answer: not a kiss-of-death (stratum 0), not unsynchronised.
-        if (mode != 4 || stratum < 1 || stratum > 15 || leap == 3) {
-            logger() << "onUdpDataRecv: Ignored reply, leap=" << leap << " mode=" << mode << " stratum=" << stratum
-                     << std::endl;
-            continue;
-        }
-        const quint64 origin = (quint64(readBe32(bytes + 24)) << 32) | readBe32(bytes + 28);
-        if (origin != m_timeRequestStamp) {
-            logger() << "onUdpDataRecv: Ignored reply that does not answer the request" << std::endl;
-            continue;
-        }
-        const uint32_t transmit = readBe32(bytes + 40);
-        const int64_t seconds = unixSecondsNearest(transmit, nowMs() / 1000);
-        if ((transmit == 0 && readBe32(bytes + 44) == 0) || seconds < 0) {
-            logger() << "onUdpDataRecv: Ignored reply without a usable time" << std::endl;
-            continue;
-        }
-        m_timeQueryOpen = false;
-        setDeviceTime(uint64_t(seconds));
-    }
+    m_timeClient->query();
 }
 
 void HidServiceApi::setDeviceTime(uint64_t secs)
@@ -990,7 +435,8 @@ void HidServiceApi::setDeviceTime(uint64_t secs)
     uint8_t payload[8];
     for (int i = 0; i < 8; ++i)
         payload[i] = uint8_t(secs >> (8 * i));
-    sendRequest("setDeviceTime", 0xA1, 0x01, payload, sizeof payload, HidRequestPriority::Foreground);
+    sendRequest("setDeviceTime", command::kConfig, settings::kClock, payload, sizeof payload,
+                HidRequestPriority::Foreground);
 }
 
 } // namespace tessaravolt::transport

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "transport/sntp_client.h"
+
 #include <QByteArray>
-#include <QDeadlineTimer>
-#include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
@@ -20,18 +20,6 @@
 
 class QQmlEngine;
 class QJSEngine;
-class QUdpSocket;
-
-namespace tessaravolt::common {
-
-inline constexpr uint8_t STATIC_INFO_BATTERY_MANUFACTURER_CN1 = 0x12;
-inline constexpr uint8_t STATIC_INFO_APP_TITLE2 = 0x21;
-inline constexpr uint8_t STATIC_INFO_APP_TITLE1 = 0x11;
-inline constexpr uint8_t STATIC_INFO_ORIGIN_MANUFACTURER1 = 0x0F;
-inline constexpr uint8_t STATIC_INFO_PORT_COUNT = 0x07;
-inline constexpr uint8_t STATIC_INFO_BATTERY_INFO = 0x06;
-
-} // namespace tessaravolt::common
 
 namespace tessaravolt::transport {
 
@@ -65,9 +53,6 @@ struct EventLogStoreDeleter
     void operator()(EventLogStore* store) const noexcept;
 };
 
-// The text of a plaintext frame's payload from `offset` to its end, cut at the first NUL.
-QString extractPureStr(const uint8_t* frame, int offset);
-
 class HidServiceApi : public QObject
 {
     Q_OBJECT
@@ -93,11 +78,7 @@ public:
     };
 
     // An NTP server the device clock is taken from.
-    struct TimeServer
-    {
-        QHostAddress address;
-        quint16 port = 123;
-    };
+    using TimeServer = SntpClient::Server;
 
     enum class SendResult { BuildFailed, Refused, Queued };
 
@@ -196,6 +177,8 @@ private:
                            size_t length, HidRequestPriority priority);
 
     bool sendStaticInfoStep(uint8_t subCommand, const char* requestTag, const QString& replayTag);
+
+    // ---- Answers (implemented in hid_service_api_answers.cpp) ----
     void handleStaticInfo(const uint8_t* frame, int len);
     void handleCellItemStep(uint16_t cellCount);
     void emitCellItemIfComplete(uint8_t index);
@@ -204,8 +187,8 @@ private:
     void handleCellDetailInfo(const uint8_t* frame);
     void handleInputOutputInfo(const uint8_t* frame);
     void handleSendConfig(const uint8_t* frame);
+    // ---- end of the answers ----
 
-    void onUdpDataRecv();
     void syncDeviceTime();
     void setDeviceTime(uint64_t secs);
 
@@ -231,14 +214,7 @@ private:
     // ---- end of the event-log section ----
 
     std::function<qint64()> m_clock;
-    QList<TimeServer> m_timeServers;
-    // The open time query: where it went, the transmit time stamp it carried (which the answer
-    // must echo) and until when an answer is taken. Closed by the one accepted answer.
-    QHostAddress m_timeRequestAddress;
-    quint16 m_timeRequestPort = 0;
-    quint64 m_timeRequestStamp = 0;
-    bool m_timeQueryOpen = false;
-    QDeadlineTimer m_timeQueryDeadline;
+    SntpClient* m_timeClient = nullptr;
     uint32_t m_activeReplays = 0; // requests whose cache replays are being emitted
 
     std::shared_mutex staticInfoCacheMutex;
@@ -248,7 +224,6 @@ private:
     QTimer pollTimer;
     QMap<uint8_t, CellItemInfo> cellItemCache;
     std::shared_mutex cellItemCacheMutex;
-    QUdpSocket* udpSocket = nullptr;
 };
 
 } // namespace tessaravolt::transport

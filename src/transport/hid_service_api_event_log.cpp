@@ -1,22 +1,18 @@
+#include "transport/event_log_display.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
+#include "protocol/commands.h"
+#include "protocol/payload.h"
 
-#include <QHash>
 #include <QLocale>
 
 #include <algorithm>
-#include <ctime>
-#include <limits>
 #include <mutex>
-#include <optional>
 #include <ostream>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace tessaravolt::transport {
 
@@ -24,33 +20,22 @@ using common::LoggerManager;
 
 namespace {
 
-constexpr uint8_t kCommandEvents = 0x11;
-constexpr uint8_t kSubStatistics = 0x01;
-constexpr uint8_t kSubRecords = 0x02;
-constexpr int kStatisticsPayloadLength = 18;
-constexpr int kRecordLength = 16;
-constexpr int kMaxRecordsPerRequest = 3;
+using protocol::readLe16;
+using protocol::readLe64;
+constexpr uint8_t kActivity = protocol::events::kActivityLog;
+constexpr uint8_t kAbnormal = protocol::events::kAbnormalLog;
+constexpr uint8_t kCommandEvents = protocol::command::kEvents;
+constexpr uint8_t kSubStatistics = protocol::events::kStatistics;
+constexpr uint8_t kSubRecords = protocol::events::kRecords;
+constexpr int kStatisticsPayloadLength = protocol::kEventStatisticsLength;
+constexpr int kRecordLength = protocol::kEventRecordLength;
+constexpr int kMaxRecordsPerRequest = protocol::kMaxEventRecordsPerAnswer;
 constexpr int64_t kIdleTimeoutMs = 30000;
 constexpr int kSnapshotPageLimit = 50;
-constexpr qsizetype kParallelListThreshold = 4096;
-constexpr qsizetype kMaxListBuilders = 8;
 
 const char* logName(uint8_t type)
 {
-    return type == 1 ? "requestAbnormalEvents" : "requestActivityEvents";
-}
-
-uint16_t readU16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint64_t readU64(const uint8_t* p)
-{
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = (value << 8) | p[i];
-    return value;
+    return type == kAbnormal ? "requestAbnormalEvents" : "requestActivityEvents";
 }
 
 void log(const QString& line)
@@ -69,362 +54,7 @@ QString recordLine(const char* kind, const CacheEvtInfo& r)
         .arg(r.code);
 }
 
-// One moment in local time, by the C library's zone rules, which Qt's local time also follows.
-struct LocalMoment
-{
-    bool valid = false;
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int offsetSeconds = 0;
-    qint64 localDay = 0;    // days since the epoch in local time, a cache key
-    qint64 localMinute = 0; // minutes since the epoch in local time, a cache key
-};
-
-qint64 floorDiv(qint64 value, qint64 divisor)
-{
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
-// The civil date of a day count since 1970-01-01 (proleptic Gregorian calendar).
-void civilFromDays(qint64 days, int& year, int& month, int& day)
-{
-    days += 719468;
-    const qint64 era = floorDiv(days, 146097);
-    const qint64 dayOfEra = days - era * 146097;
-    const qint64 yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const qint64 monthIndex = (5 * dayOfYear + 2) / 153;
-    day = int(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = int(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
-
-LocalMoment momentAt(qint64 ts, int offsetSeconds)
-{
-    LocalMoment m;
-    m.valid = true;
-    m.offsetSeconds = offsetSeconds;
-    const qint64 local = ts + offsetSeconds;
-    m.localDay = floorDiv(local, 86400);
-    m.localMinute = floorDiv(local, 60);
-    const qint64 secondOfDay = local - m.localDay * 86400;
-    m.hour = int(secondOfDay / 3600);
-    m.minute = int(secondOfDay % 3600 / 60);
-    civilFromDays(m.localDay, m.year, m.month, m.day);
-    return m;
-}
-
-// Local time by the C library's zone rules, which Qt's local time also follows. The zone is read
-// once per call of a reader, not once per record as QDateTime's local time does.
-class LocalClock
-{
-public:
-    LocalClock() { tzset(); }
-
-    static std::optional<int> offsetAt(qint64 ts)
-    {
-        const time_t t = static_cast<time_t>(ts);
-        tm parts{};
-        if (!localtime_r(&t, &parts))
-            return std::nullopt;
-        return static_cast<int>(parts.tm_gmtoff);
-    }
-
-    LocalMoment at(uint64_t ts) const
-    {
-        if (ts > uint64_t(std::numeric_limits<qint64>::max()))
-            return {};
-        const std::optional<int> offset = offsetAt(qint64(ts));
-        return offset ? momentAt(qint64(ts), *offset) : LocalMoment{};
-    }
-};
-
-// The zone's offsets on the UTC days that records fall on, read from the C library a few times
-// per day rather than once per record: its conversion takes a process-wide lock, and a list is
-// built on several threads. A day holds at most one change of offset.
-class ZoneDays
-{
-public:
-    ZoneDays() { tzset(); }
-
-    int indexOf(uint64_t ts)
-    {
-        if (ts > uint64_t(std::numeric_limits<qint64>::max()))
-            return kInvalid;
-        const qint64 utcDay = floorDiv(qint64(ts), 86400);
-        if (m_last >= 0 && m_days[m_last].utcDay == utcDay)
-            return m_last;
-        auto known = m_index.constFind(utcDay);
-        if (known == m_index.cend()) {
-            m_days.push_back(readDay(utcDay));
-            known = m_index.insert(utcDay, int(m_days.size() - 1));
-        }
-        m_last = known.value();
-        return m_last;
-    }
-
-    // Thread-safe once every index has been handed out.
-    LocalMoment at(uint64_t ts, int index) const
-    {
-        if (index == kInvalid || !m_days[index].valid)
-            return {};
-        const Day& day = m_days[index];
-        return momentAt(qint64(ts), qint64(ts) < day.change ? day.before : day.after);
-    }
-
-private:
-    static constexpr int kInvalid = -1;
-
-    struct Day
-    {
-        qint64 utcDay = 0;
-        bool valid = false;
-        qint64 change = std::numeric_limits<qint64>::max();
-        int before = 0;
-        int after = 0;
-    };
-
-    static Day readDay(qint64 utcDay)
-    {
-        Day day;
-        day.utcDay = utcDay;
-        qint64 lo = utcDay * 86400;
-        qint64 hi = lo + 86399;
-        const std::optional<int> first = LocalClock::offsetAt(lo);
-        const std::optional<int> last = LocalClock::offsetAt(hi);
-        if (!first || !last)
-            return day;
-        day.valid = true;
-        day.before = *first;
-        day.after = *last;
-        if (*first == *last)
-            return day;
-        while (hi - lo > 1) {
-            const qint64 mid = lo + (hi - lo) / 2;
-            if (LocalClock::offsetAt(mid).value_or(*last) == *first)
-                lo = mid;
-            else
-                hi = mid;
-        }
-        day.change = hi;
-        return day;
-    }
-
-    std::vector<Day> m_days;
-    QHash<qint64, int> m_index;
-    int m_last = -1;
-};
-
-void appendTwoDigits(QString& out, int value)
-{
-    out.append(QLatin1Char(char('0' + value / 10 % 10)));
-    out.append(QLatin1Char(char('0' + value % 10)));
-}
-
-QString formatDate(const LocalMoment& m)
-{
-    if (!m.valid)
-        return {};
-    QString out = QString::number(m.year).rightJustified(4, QLatin1Char('0'));
-    out.reserve(10);
-    out.append(QLatin1Char('/'));
-    appendTwoDigits(out, m.month);
-    out.append(QLatin1Char('/'));
-    appendTwoDigits(out, m.day);
-    return out;
-}
-
-QString formatTime(const LocalMoment& m)
-{
-    if (!m.valid)
-        return {};
-    QString out;
-    out.reserve(5);
-    appendTwoDigits(out, m.hour);
-    out.append(QLatin1Char(':'));
-    appendTwoDigits(out, m.minute);
-    return out;
-}
-
-QString zoneAbbreviation(const LocalMoment& m)
-{
-    if (!m.valid)
-        return {};
-    return common::I18n::offsetToAbbreviation(static_cast<int16_t>(m.offsetSeconds / 60));
-}
-
-// Neighbouring records share their day and often their minute; equal texts share one string.
-class MomentTexts
-{
-public:
-    const QString& date(const LocalMoment& m)
-    {
-        if (!m_haveDate || m.valid != m_dateValid || m.localDay != m_day) {
-            m_haveDate = true;
-            m_dateValid = m.valid;
-            m_day = m.localDay;
-            m_date = formatDate(m);
-        }
-        return m_date;
-    }
-
-    const QString& time(const LocalMoment& m, bool withZone)
-    {
-        if (!m_haveTime || m.valid != m_timeValid || m.localMinute != m_minute || m.offsetSeconds != m_offset) {
-            m_haveTime = true;
-            m_timeValid = m.valid;
-            m_minute = m.localMinute;
-            m_offset = m.offsetSeconds;
-            m_time = withZone ? formatTime(m) + QLatin1Char(' ') + zoneAbbreviation(m) : formatTime(m);
-        }
-        return m_time;
-    }
-
-private:
-    bool m_haveDate = false;
-    bool m_dateValid = false;
-    qint64 m_day = 0;
-    QString m_date;
-    bool m_haveTime = false;
-    bool m_timeValid = false;
-    qint64 m_minute = 0;
-    int m_offset = 0;
-    QString m_time;
-};
-
 } // namespace
-
-// ---- value texts -----------------------------------------------------------------------------
-
-QString activityReportValueText(uint8_t, uint16_t code)
-{
-    return code == 0 ? QStringLiteral("N/A") : QString::number(code);
-}
-
-QString abnormalReportValueText(uint8_t info, uint16_t rawCode)
-{
-    // The value is a signed quantity (temperatures go below zero), as in the table rows.
-    const int16_t code = static_cast<int16_t>(rawCode);
-    switch (info) {
-    case 0:
-    case 1:
-        return QString::number(code * 0.1, 'g', 6) + QStringLiteral(" °C");
-    case 4:
-        return QString::number(code * 0.001, 'g', 6) + QStringLiteral(" A");
-    case 2:
-    case 3:
-    case 5:
-        return QString::number(code * 0.001, 'g', 6) + QStringLiteral(" V");
-    default:
-        return code == 0 ? QStringLiteral("N/A") : QString::number(code);
-    }
-}
-
-QString abnormalSnapshotValueText(uint8_t info, int16_t code)
-{
-    switch (info) {
-    case 0:
-    case 1: {
-        // Whole degrees, halves away from zero, in integers so that no 0.1 step lands just below a half.
-        const int tenths = code;
-        const int degrees = tenths >= 0 ? (tenths + 5) / 10 : -((-tenths + 5) / 10);
-        return QString::number(degrees) + QStringLiteral(" °C");
-    }
-    case 4:
-        return QString::number(code * 0.001, 'f', 3) + QStringLiteral(" A");
-    case 2:
-    case 3:
-    case 5:
-        return QString::number(code * 0.001, 'f', 3) + QStringLiteral(" V");
-    default:
-        return code > 0 ? QString::number(code) : QStringLiteral("N/A");
-    }
-}
-
-QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cache, const EventTextCallback& textOf,
-                                   const EventValueCallback& valueOf)
-{
-    // A stable sort by time stamp, newest first, is the same order as inserting each record before
-    // the first listed one that is older, without the quadratic walk.
-    QList<qsizetype> order(cache.size());
-    for (qsizetype i = 0; i < cache.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&cache](qsizetype a, qsizetype b) {
-        return static_cast<qint64>(cache[a].ts) > static_cast<qint64>(cache[b].ts);
-    });
-
-    static const QString kDate = QStringLiteral("date");
-    static const QString kTs = QStringLiteral("ts");
-    static const QString kTime = QStringLiteral("time");
-    static const QString kEvent = QStringLiteral("event");
-    static const QString kValue = QStringLiteral("value");
-    static const QString kStatus = QStringLiteral("status");
-
-    ZoneDays zones;
-    std::vector<int> zoneOf(order.size());
-    for (qsizetype i = 0; i < order.size(); ++i)
-        zoneOf[i] = zones.indexOf(cache[order[i]].ts);
-
-    // Each builder keeps its own text caches; the callbacks are pure functions of their arguments.
-    auto build = [&](QVariant* out, qsizetype from, qsizetype to) {
-        MomentTexts moments;
-        QHash<uint32_t, QString> eventTexts;
-        QHash<uint32_t, QString> valueTexts;
-        for (qsizetype i = from; i < to; ++i) {
-            const CacheEvtInfo& record = cache[order[i]];
-            const LocalMoment local = zones.at(record.ts, zoneOf[i]);
-            const uint32_t eventKey = (uint32_t(record.status) << 8) | record.info;
-            auto event = eventTexts.constFind(eventKey);
-            if (event == eventTexts.cend())
-                event = eventTexts.insert(eventKey, textOf(record.status, record.info));
-            const uint16_t code = static_cast<uint16_t>(record.code);
-            const uint32_t valueKey = (uint32_t(record.info) << 16) | code;
-            auto value = valueTexts.constFind(valueKey);
-            if (value == valueTexts.cend())
-                value = valueTexts.insert(valueKey, valueOf(record.info, code));
-
-            // Keys in their sorted order, each inserted at the end.
-            QVariantMap map;
-            map.insert(map.cend(), kDate, moments.date(local));
-            map.insert(map.cend(), kEvent, *event);
-            map.insert(map.cend(), kStatus, static_cast<int>(record.status));
-            map.insert(map.cend(), kTime, moments.time(local, true));
-            map.insert(map.cend(), kTs, static_cast<qlonglong>(record.ts));
-            map.insert(map.cend(), kValue, *value);
-            out[i] = QVariant(map);
-        }
-    };
-
-    QVariantList list(cache.size());
-    QVariant* out = list.data();
-    // A full log is 65,535 maps, mostly allocation: large lists are built in slices on worker threads.
-    const qsizetype slices = cache.size() < kParallelListThreshold
-                                 ? 1
-                                 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, kMaxListBuilders);
-    if (slices == 1) {
-        build(out, 0, cache.size());
-    } else {
-        std::vector<std::thread> builders;
-        const qsizetype step = (cache.size() + slices - 1) / slices;
-        qsizetype handedOut = std::min(step, cache.size());
-        try {
-            for (qsizetype from = step; from < cache.size(); from += step) {
-                builders.emplace_back(build, out, from, std::min(from + step, cache.size()));
-                handedOut = std::min(from + step, cache.size());
-            }
-        } catch (const std::system_error&) {
-            // No thread to be had: what was not handed out is built here.
-        }
-        build(out, 0, std::min(step, cache.size()));
-        build(out, handedOut, cache.size());
-        for (std::thread& builder : builders)
-            builder.join();
-    }
-    return list;
-}
 
 // ---- store lifecycle -------------------------------------------------------------------------
 
@@ -479,17 +109,17 @@ void HidServiceApi::stopStatisticsPoll()
 
 EventSyncState& HidServiceApi::eventSyncState(uint8_t type)
 {
-    return type == 1 ? m_eventLogs->abnormalState : m_eventLogs->activityState;
+    return type == kAbnormal ? m_eventLogs->abnormalState : m_eventLogs->activityState;
 }
 
 QList<CacheEvtInfo>& HidServiceApi::eventCache(uint8_t type)
 {
-    return type == 1 ? m_eventLogs->abnormalCache : m_eventLogs->activityCache;
+    return type == kAbnormal ? m_eventLogs->abnormalCache : m_eventLogs->activityCache;
 }
 
 std::shared_mutex& HidServiceApi::eventCacheMutex(uint8_t type)
 {
-    return type == 1 ? m_eventLogs->abnormalMutex : m_eventLogs->activityMutex;
+    return type == kAbnormal ? m_eventLogs->abnormalMutex : m_eventLogs->activityMutex;
 }
 
 // ---- statistics ------------------------------------------------------------------------------
@@ -527,7 +157,7 @@ void HidServiceApi::pollStatisticEvents()
         s.statsPending = false;
         s.statsSentMs = 0;
     }
-    if (s.abnormalState.busy() && !recoverEventSyncTimeout(1, now)) {
+    if (s.abnormalState.busy() && !recoverEventSyncTimeout(kAbnormal, now)) {
         s.statsDeferred = true;
         return;
     }
@@ -542,9 +172,9 @@ void HidServiceApi::pollStatisticEvents()
 
 void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
 {
-    const uint8_t subCommand = frame[2];
-    const int length = frame[3];
-    const uint8_t* payload = frame + 4;
+    const uint8_t subCommand = protocol::subCommandOf(frame);
+    const int length = protocol::payloadLength(frame);
+    const uint8_t* payload = protocol::payloadOf(frame);
 
     if (subCommand == kSubStatistics) {
         if (length < kStatisticsPayloadLength) {
@@ -553,14 +183,14 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         }
         const uint8_t abnormalNo = payload[0];
         const uint8_t activityNo = payload[1];
-        const uint16_t abnormalCount = readU16(payload + 2);
-        const uint16_t activityCount = readU16(payload + 4);
-        const int16_t maxTemp = static_cast<int16_t>(readU16(payload + 6));
-        const int16_t minTemp = static_cast<int16_t>(readU16(payload + 8));
-        const uint16_t maxVoltage = readU16(payload + 10);
-        const uint16_t minVoltage = readU16(payload + 12);
-        const uint16_t maxCharge = readU16(payload + 14);
-        const uint16_t maxDischarge = readU16(payload + 16);
+        const uint16_t abnormalCount = readLe16(payload + 2);
+        const uint16_t activityCount = readLe16(payload + 4);
+        const int16_t maxTemp = static_cast<int16_t>(readLe16(payload + 6));
+        const int16_t minTemp = static_cast<int16_t>(readLe16(payload + 8));
+        const uint16_t maxVoltage = readLe16(payload + 10);
+        const uint16_t minVoltage = readLe16(payload + 12);
+        const uint16_t maxCharge = readLe16(payload + 14);
+        const uint16_t maxDischarge = readLe16(payload + 16);
         log(QStringLiteral("handleDeviceEvents: statistic abnormalNo(%1), activityNo(%2), abnormalCount(%3), "
                            "activityCount(%4), maxTemp(%5), minTemp(%6), maxVoltage(%7), minVoltage(%8), "
                            "maxCharge(%9), maxDischarge(%10)")
@@ -578,7 +208,7 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         s.statsPending = false;
         s.statsDeferred = false;
         s.statsSentMs = 0;
-        requestEvents(1, abnormalNo, abnormalCount, true);
+        requestEvents(kAbnormal, abnormalNo, abnormalCount, true);
         emit staticsEvent(abnormalNo, activityNo, abnormalCount, activityCount, maxTemp, minTemp, maxVoltage,
                           minVoltage, maxCharge, maxDischarge);
         return;
@@ -601,19 +231,19 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
     for (int i = 0; i < length / kRecordLength; ++i) {
         const uint8_t* p = payload + kRecordLength * i;
         CacheEvtInfo record;
-        record.seq = readU16(p);
-        record.ts = readU64(p + 2);
+        record.seq = readLe16(p);
+        record.ts = readLe64(p + 2);
         record.status = p[10] & 0x0F;
         record.info = p[12];
-        record.code = static_cast<int16_t>(readU16(p + 14));
+        record.code = static_cast<int16_t>(readLe16(p + 14));
         const int type = (p[10] >> 4) & 0x03;
-        if (type == 0) {
+        if (type == kActivity) {
             log(recordLine("activity", record));
-            acceptEventRecord(0, record);
+            acceptEventRecord(kActivity, record);
             carriedActivity = true;
-        } else if (type == 1) {
+        } else if (type == kAbnormal) {
             log(recordLine("abnormal", record));
-            if (acceptEventRecord(1, record))
+            if (acceptEventRecord(kAbnormal, record))
                 abnormalCached = true;
             carriedAbnormal = true;
         } else {
@@ -621,11 +251,11 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         }
     }
     if (carriedActivity)
-        finishEventResponse(0);
+        finishEventResponse(kActivity);
     if (carriedAbnormal) {
         if (abnormalCached)
             ++m_eventLogs->abnormalRevision;
-        finishEventResponse(1);
+        finishEventResponse(kAbnormal);
     }
 }
 
@@ -777,10 +407,10 @@ void HidServiceApi::finishEventResponse(uint8_t type)
 
     if (st.pendingRequest) {
         st.pendingRequest = false;
-        requestEvents(type, st.pendingNo, st.pendingAmount, type == 1);
+        requestEvents(type, st.pendingNo, st.pendingAmount, type == kAbnormal);
         return;
     }
-    if (type == 1 && m_eventLogs->statsDeferred)
+    if (type == kAbnormal && m_eventLogs->statsDeferred)
         pollStatisticEvents();
 }
 
@@ -789,7 +419,7 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
     EventSyncState& st = eventSyncState(type);
     if (!st.busy() || now - st.lastActivityMs < kIdleTimeoutMs)
         return false;
-    if (type == 1 && HidBridge::instance()->backgroundQueueDepth() > 0)
+    if (type == kAbnormal && HidBridge::instance()->backgroundQueueDepth() > 0)
         return false;
     log(QStringLiteral("%1: response idle timeout, invalidate cache").arg(QLatin1String(logName(type))));
     st.loaded = false;
@@ -808,10 +438,11 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
 bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count)
 {
     const char* name = logName(type);
-    const HidRequestPriority priority = type == 1 ? HidRequestPriority::Background : HidRequestPriority::Foreground;
+    const HidRequestPriority priority =
+        type == kAbnormal ? HidRequestPriority::Background : HidRequestPriority::Foreground;
     for (int i = 0; i < count; i += kMaxRecordsPerRequest) {
         const uint8_t payload[4] = {
-            static_cast<uint8_t>(type == 1 ? 1 : 0),
+            static_cast<uint8_t>(type == kAbnormal ? kAbnormal : kActivity),
             static_cast<uint8_t>((start + i) & 0xFF),
             static_cast<uint8_t>(((start + i) >> 8) & 0xFF),
             static_cast<uint8_t>(std::min(count - i, kMaxRecordsPerRequest)),
@@ -831,7 +462,7 @@ bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t 
 
 void HidServiceApi::replayEventCache(uint8_t type)
 {
-    if (type == 1)
+    if (type == kAbnormal)
         return;
     QList<CacheEvtInfo> copy;
     {
@@ -949,11 +580,11 @@ void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool pro
             hadRecords = !cache.isEmpty();
             cache.clear();
         }
-        if (type == 1) {
+        if (type == kAbnormal) {
             if (hadRecords)
                 ++m_eventLogs->abnormalRevision;
         } else {
-            emit eventCacheReset(0);
+            emit eventCacheReset(kActivity);
         }
         if (st.fetchCount == 0) {
             st.complete = true;
@@ -990,22 +621,22 @@ void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool pro
 
 void HidServiceApi::requestActivityEvents(uint8_t no, int amount)
 {
-    requestEvents(0, no, amount, false);
+    requestEvents(kActivity, no, amount, false);
 }
 
 void HidServiceApi::probeActivityEvents(uint8_t no, int amount)
 {
-    requestEvents(0, no, amount, true);
+    requestEvents(kActivity, no, amount, true);
 }
 
 void HidServiceApi::requestAbnormalEvents(uint8_t no, int amount)
 {
-    requestEvents(1, no, amount, false);
+    requestEvents(kAbnormal, no, amount, false);
 }
 
 void HidServiceApi::probeAbnormalEvents(uint8_t no, int amount)
 {
-    requestEvents(1, no, amount, true);
+    requestEvents(kAbnormal, no, amount, true);
 }
 
 // ---- readers ---------------------------------------------------------------------------------
@@ -1014,9 +645,9 @@ QVariantList HidServiceApi::getCachedActivityLogs()
 {
     common::I18n* i18n = common::I18n::instance();
     const QLocale language = i18n->language();
-    std::shared_lock lock(eventCacheMutex(0));
+    std::shared_lock lock(eventCacheMutex(kActivity));
     return resortCachedEventLogs(
-        i18n, eventCache(0),
+        i18n, eventCache(kActivity),
         [&language](uint8_t, uint8_t info) { return common::I18n::resolveActivityEvent(info, language); },
         activityReportValueText);
 }
@@ -1025,9 +656,9 @@ QVariantList HidServiceApi::getCachedAbnormalLogs()
 {
     common::I18n* i18n = common::I18n::instance();
     const QLocale language = i18n->language();
-    std::shared_lock lock(eventCacheMutex(1));
+    std::shared_lock lock(eventCacheMutex(kAbnormal));
     return resortCachedEventLogs(
-        i18n, eventCache(1),
+        i18n, eventCache(kAbnormal),
         [&language](uint8_t status, uint8_t info) {
             return common::I18n::resolveAbnormalEvent(info, status, language);
         },
@@ -1074,33 +705,7 @@ QVariantList HidServiceApi::readAbnormalLogSnapshot(int offset, int limit) const
     if (offset < 0 || limit < 1 || offset >= snapshot.size())
         return {};
     const qsizetype end = std::min<qsizetype>(qsizetype(offset) + std::min(limit, kSnapshotPageLimit), snapshot.size());
-
-    static const QString kSeq = QStringLiteral("seq");
-    static const QString kDate = QStringLiteral("date");
-    static const QString kTime = QStringLiteral("time");
-    static const QString kState = QStringLiteral("state");
-    static const QString kEvent = QStringLiteral("event");
-    static const QString kValue = QStringLiteral("value");
-    static const QString kSort = QStringLiteral("sort");
-
-    const LocalClock clock;
-    MomentTexts moments;
-    QVariantList rows;
-    rows.reserve(end - offset);
-    for (qsizetype i = offset; i < end; ++i) {
-        const AbnormalLogSnapshotRecord& r = snapshot[i];
-        const LocalMoment local = clock.at(r.ts);
-        QVariantMap row;
-        row.insert(row.cend(), kDate, moments.date(local));
-        row.insert(row.cend(), kEvent, static_cast<int>(r.info));
-        row.insert(row.cend(), kSeq, static_cast<int>(r.seq));
-        row.insert(row.cend(), kSort, static_cast<double>(r.ts) * 1000.0);
-        row.insert(row.cend(), kState, static_cast<int>(r.status));
-        row.insert(row.cend(), kTime, moments.time(local, false));
-        row.insert(row.cend(), kValue, abnormalSnapshotValueText(r.info, r.code));
-        rows.append(row);
-    }
-    return rows;
+    return abnormalSnapshotRows(snapshot, offset, end);
 }
 
 } // namespace tessaravolt::transport

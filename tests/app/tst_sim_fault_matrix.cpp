@@ -14,6 +14,7 @@
 #include "common/logger_manager.h"
 #include "common/pdf_exporter.h"
 #include "protocol/frame_codec.h"
+#include "sim/device_codec.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
@@ -147,8 +148,8 @@ private slots:
         // A whole answer cut after 32 of its 64 bytes; the line pads the rest with zeros.
         const QByteArray whole = [] {
             const QByteArray payload(48, '\x11');
-            auto f = tessaravolt::protocol::encodeAnswerFrame(0x31, 0x00, 7,
-                                                              reinterpret_cast<const uint8_t*>(payload.constData()), 48);
+            auto f = tessaravolt::sim::encodeAnswerFrame(0x31, 0x00, 7,
+                                                         reinterpret_cast<const uint8_t*>(payload.constData()), 48);
             return QByteArray(reinterpret_cast<const char*>(f->data), int(f->size));
         }();
         // The sidebar's current-event poll (once a second) gets the damaged answers.
@@ -434,7 +435,7 @@ private slots:
 
         const QByteArray unasked = [] {
             const uint8_t record[16] = {120, 0, 0x00, 0x7A, 0xE7, 0x68, 0, 0, 0, 0, 0x00, 0, 3, 0, 0, 0};
-            auto f = tessaravolt::protocol::encodeAnswerFrame(0x20, 0x04, 9, record, sizeof record);
+            auto f = tessaravolt::sim::encodeAnswerFrame(0x20, 0x04, 9, record, sizeof record);
             return QByteArray(reinterpret_cast<const char*>(f->data), int(f->size));
         }();
         bank.setFlood(500, unasked);

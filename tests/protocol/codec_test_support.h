@@ -3,6 +3,7 @@
 #include "common/checksum_util.h"
 #include "protocol/comp_tea.h"
 #include "protocol/frame_codec.h"
+#include "sim/device_codec.h"
 
 #include <QByteArray>
 #include <QStringList>

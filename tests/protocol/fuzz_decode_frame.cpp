@@ -32,7 +32,7 @@ std::unique_ptr<protocol::Frame> decodeExact(const std::vector<uint8_t>& report,
 {
     auto exact = std::make_unique<uint8_t[]>(report.empty() ? 1 : report.size());
     std::copy(report.begin(), report.end(), exact.get());
-    auto frame = asRequest ? protocol::decodeRequestFrame(exact.get(), report.size())
+    auto frame = asRequest ? sim::decodeRequestFrame(exact.get(), report.size())
                            : protocol::decodeFrame(exact.get(), report.size());
     const QString broken = codec_test::checkDecodeResult(*frame);
     if (!broken.isEmpty())
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 expected = plain;
             }
         }
-        auto enveloped = protocol::encodeAnswerEnvelope(0, plain.data(), plain.size());
+        auto enveloped = sim::encodeAnswerEnvelope(0, plain.data(), plain.size());
         if (!enveloped->size)
             fail("the power bank's side refused a plaintext of", QString::number(plain.size()));
         report = codec_test::toVector(*enveloped);

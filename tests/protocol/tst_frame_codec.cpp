@@ -200,10 +200,10 @@ private slots:
 
             const auto expected = plainFrame(0x31, 0x00, payload);
             // Both as written (report id first) and as a device receives it (report id stripped).
-            auto decoded = protocol::decodeRequestFrame(r, report->size);
+            auto decoded = sim::decodeRequestFrame(r, report->size);
             QVERIFY2(decoded->error.isEmpty(), qPrintable(row + ": " + decoded->error));
             QCOMPARE(toVector(*decoded), expected);
-            auto stripped = protocol::decodeRequestFrame(r + 1, report->size - 1);
+            auto stripped = sim::decodeRequestFrame(r + 1, report->size - 1);
             QCOMPARE(toVector(*stripped), expected);
             // The host cannot read its own requests: they use the other key.
             QVERIFY(protocol::decodeFrame(r + 1, report->size - 1)->size == 0);
@@ -214,7 +214,7 @@ private slots:
     {
         for (size_t length = 0; length <= 48; ++length) {
             const auto payload = payloadOf(length, 0x91);
-            auto report = protocol::encodeAnswerFrame(0x20, 0x04, uint8_t(length), payload.data(), length);
+            auto report = sim::encodeAnswerFrame(0x20, 0x04, uint8_t(length), payload.data(), length);
             QCOMPARE(report->size, protocol::kInputReportLength);
             QCOMPARE(size_t(report->data[3]), blockLengthFor(length));
             auto frame = protocol::decodeFrame(report->data, report->size);
@@ -224,7 +224,7 @@ private slots:
                 QCOMPARE(frame->data[i], uint8_t(0));
         }
         std::vector<uint8_t> tooLong(49);
-        auto refused = protocol::encodeAnswerFrame(0x20, 0x04, 0, tooLong.data(), tooLong.size());
+        auto refused = sim::encodeAnswerFrame(0x20, 0x04, 0, tooLong.data(), tooLong.size());
         QCOMPARE(refused->error, QString("Payload exceeds HID protocol maximum"));
     }
 
@@ -250,11 +250,11 @@ private slots:
 
         const auto good = [] {
             const auto payload = payloadOf(8, 3);
-            auto f = protocol::encodeAnswerFrame(0x10, 0x07, 9, payload.data(), payload.size());
+            auto f = sim::encodeAnswerFrame(0x10, 0x07, 9, payload.data(), payload.size());
             return toVector(*f);
         };
         const auto envelope = [](const std::vector<uint8_t>& plain) {
-            auto f = protocol::encodeAnswerEnvelope(4, plain.data(), plain.size());
+            auto f = sim::encodeAnswerEnvelope(4, plain.data(), plain.size());
             return toVector(*f);
         };
 
@@ -324,15 +324,15 @@ private slots:
         auto frame = protocol::decodeFrame(nullptr, 64);
         QCOMPARE(frame->error, QString("Frame data is null"));
         QVERIFY(frame->data == nullptr && frame->size == 0);
-        QCOMPARE(protocol::decodeRequestFrame(nullptr, 65)->error, QString("Frame data is null"));
+        QCOMPARE(sim::decodeRequestFrame(nullptr, 65)->error, QString("Frame data is null"));
     }
 
     void decodeIgnoresSequenceTrailerAndExtraPlaintext()
     {
         // A 14-byte frame fills its block exactly, so two encodings differ only where asked.
         const auto payload = payloadOf(8, 0x61);
-        auto a = protocol::encodeAnswerFrame(0x12, 0x01, 1, payload.data(), payload.size());
-        auto b = protocol::encodeAnswerFrame(0x12, 0x01, 200, payload.data(), payload.size());
+        auto a = sim::encodeAnswerFrame(0x12, 0x01, 1, payload.data(), payload.size());
+        auto b = sim::encodeAnswerFrame(0x12, 0x01, 200, payload.data(), payload.size());
         auto bytesB = toVector(*b);
         for (size_t i = 6 + bytesB[3]; i < bytesB.size(); ++i)
             bytesB[i] = static_cast<uint8_t>(0xC3 ^ i);
@@ -348,7 +348,7 @@ private slots:
         // Deciphered bytes beyond L + 6 are kept inside the size.
         auto plain = plainFrame(0x30, 0x00, {5, 6});
         plain.insert(plain.end(), {0xDE, 0xAD, 0xBE});
-        auto extra = protocol::encodeAnswerEnvelope(0, plain.data(), plain.size());
+        auto extra = sim::encodeAnswerEnvelope(0, plain.data(), plain.size());
         auto frame = protocol::decodeFrame(extra->data, extra->size);
         QVERIFY(frame->error.isEmpty());
         QCOMPARE(toVector(*frame), plain);

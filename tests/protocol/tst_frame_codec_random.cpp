@@ -45,7 +45,7 @@ private slots:
                 std::vector<uint8_t> payload(below(49));
                 for (auto& b : payload)
                     b = byte();
-                report = toVector(*protocol::encodeAnswerFrame(byte(), byte(), byte(), payload.data(), payload.size()));
+                report = toVector(*sim::encodeAnswerFrame(byte(), byte(), byte(), payload.data(), payload.size()));
                 for (size_t n = below(4); n > 0; --n)
                     report[below(report.size())] ^= static_cast<uint8_t>(1u << below(8));
                 if (rng() % 8 == 0)
@@ -74,7 +74,7 @@ private slots:
                 }
                 if (plain.size() > 54)
                     plain.resize(54);
-                report = toVector(*protocol::encodeAnswerEnvelope(byte(), plain.data(), plain.size()));
+                report = toVector(*sim::encodeAnswerEnvelope(byte(), plain.data(), plain.size()));
                 break;
             }
             }
@@ -89,7 +89,7 @@ private slots:
                 ++successes;
             ++seen[frame->error];
 
-            const auto request = protocol::decodeRequestFrame(exact.get(), report.size());
+            const auto request = sim::decodeRequestFrame(exact.get(), report.size());
             QVERIFY2(checkDecodeResult(*request).isEmpty(), qPrintable(QString("round %1 (request)").arg(round)));
         }
         // The mix must reach every check, or the rounds prove little.

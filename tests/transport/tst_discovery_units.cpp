@@ -1,6 +1,7 @@
 // The probe exchange and the probe back-off, without a device: scripted write and read functions
 // and a clock given by the test.
 #include "protocol/frame_codec.h"
+#include "sim/device_codec.h"
 #include "transport/hid_bridge.h"
 #include "transport/tessaravolt_probe.h"
 
@@ -10,6 +11,7 @@
 
 using namespace tessaravolt::transport;
 namespace protocol = tessaravolt::protocol;
+namespace sim = tessaravolt::sim;
 using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(ProbeResult)
@@ -19,8 +21,8 @@ namespace {
 QByteArray answer(uint8_t command, uint8_t sub, int payloadLength)
 {
     const QByteArray payload(payloadLength, '\x01');
-    const auto frame = protocol::encodeAnswerFrame(command, sub, 7, reinterpret_cast<const uint8_t*>(payload.constData()),
-                                                   size_t(payload.size()));
+    const auto frame = sim::encodeAnswerFrame(command, sub, 7, reinterpret_cast<const uint8_t*>(payload.constData()),
+                                              size_t(payload.size()));
     return QByteArray(reinterpret_cast<const char*>(frame->data), int(frame->size));
 }
 
@@ -107,8 +109,8 @@ private slots:
 
         QCOMPARE(probeTessaravoltDevice(device.writer(), device.reader(), 300), expected);
         QCOMPARE(device.written.size(), 1);
-        const auto request = protocol::decodeRequestFrame(reinterpret_cast<const uint8_t*>(device.written[0].constData()),
-                                                          size_t(device.written[0].size()));
+        const auto request = sim::decodeRequestFrame(reinterpret_cast<const uint8_t*>(device.written[0].constData()),
+                                                     size_t(device.written[0].size()));
         QVERIFY(request->size > 0);
         QCOMPARE(request->data[1], uint8_t(0x10));
         QCOMPARE(request->data[2], uint8_t(0x06));

@@ -2,6 +2,7 @@
 #include "transport/tst_event_log_access.h"
 
 #include "common/i18n.h"
+#include "transport/event_log_display.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_service_api.h"
 

@@ -2,11 +2,13 @@
 #include "transport/hid_service_api_test_support.h"
 
 #include "common/logger_manager.h"
+#include "protocol/payload.h"
 #include "transport/hid_service_api.h"
 
 #include <QtTest>
 
 using namespace tessaravolt::transport;
+using tessaravolt::protocol::extractPureStr;
 using namespace tessaravolt::transport::test;
 
 class TstHidServiceApi : public QObject
