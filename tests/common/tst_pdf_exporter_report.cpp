@@ -484,13 +484,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("odd.pdf"));
-        const QVariantList list{QVariant(42), QVariantMap{{QStringLiteral("event"), QStringLiteral("Only an event")}},
-                                QVariant(), QVariantMap{{QStringLiteral("value"), 17}}};
+        const QVariantList list{QVariant(314159), QVariantMap{{QStringLiteral("event"), QStringLiteral("Only an event")}},
+                                QVariant(), QVariantMap{{QStringLiteral("value"), 98765}}};
         QVERIFY(exportReport(path, list, list));
         const QString text = layoutText(path);
         QCOMPARE(text.count(QStringLiteral("Only an event")), 2);
-        QCOMPARE(text.count(QStringLiteral("17")), 2);
-        QVERIFY(!text.contains(QStringLiteral("42")));
+        // Numbers no time stamp of the "Generated At:" line can hold.
+        QCOMPARE(text.count(QStringLiteral("98765")), 2);
+        QVERIFY(!text.contains(QStringLiteral("314159")));
     }
 
     // The diagnostics page calls the writer from QML with the readers' lists as JS arrays.
