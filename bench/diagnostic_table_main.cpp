@@ -19,8 +19,8 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -220,8 +220,8 @@ int main(int argc, char** argv)
             std::printf("activity replay, %d records%s: %.1f ms (median of %d; fastest %.1f, slowest %.1f), "
                         "then the first frame %.1f ms\n",
                         count, shuffled ? " in random order" : " newest first", median(replay), runs,
-                        *std::min_element(replay.begin(), replay.end()), *std::max_element(replay.begin(), replay.end()),
-                        median(frame));
+                        *std::min_element(replay.begin(), replay.end()),
+                        *std::max_element(replay.begin(), replay.end()), median(frame));
         }
     }
 
@@ -234,7 +234,8 @@ int main(int argc, char** argv)
         store.abnormalCache.clear();
         for (int i = 0; i < abnormalRows; ++i)
             store.abnormalCache.append(CacheEvtInfo{uint16_t(i + 1), uint64_t(1760000000 - i * 600 + random() % 300),
-                                                    uint8_t(i % 3), uint8_t(i % 7), int16_t(int(random() % 4000) - 500)});
+                                                    uint8_t(i % 3), uint8_t(i % 7),
+                                                    int16_t(int(random() % 4000) - 500)});
         store.abnormalRevision += 1;
         QList<double> frames;
         QElapsedTimer frameTimer;

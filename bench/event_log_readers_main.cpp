@@ -18,8 +18,7 @@ using namespace tessaravolt::transport;
 namespace {
 
 // The result is released outside the timing: the caller's list lives on after the call.
-template<typename Work>
-double medianMs(int runs, Work work)
+template <typename Work> double medianMs(int runs, Work work)
 {
     QList<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -48,8 +47,8 @@ int main(int argc, char** argv)
     std::mt19937 random(7);
     for (int i = 0; i < count; ++i) {
         const uint64_t ts = 1700000000 - uint64_t(i) * 30 + random() % 90;
-        store.abnormalCache.append(CacheEvtInfo{uint16_t(i), ts, uint8_t(i % 16), uint8_t(i % 9),
-                                                int16_t(int(random() % 4000) - 500)});
+        store.abnormalCache.append(
+            CacheEvtInfo{uint16_t(i), ts, uint8_t(i % 16), uint8_t(i % 9), int16_t(int(random() % 4000) - 500)});
     }
 
     QElapsedTimer firstTimer;

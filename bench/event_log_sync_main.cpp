@@ -54,8 +54,8 @@ int main(int argc, char** argv)
     bank.update([count](SimulatedPowerBank::Model& m) {
         m.abnormalLog.no = 2;
         for (int i = 1; i <= count; ++i)
-            m.prependEvent(1, {uint16_t(i), 1700000000 + uint64_t(i) * 60, uint8_t(i % 4), 1, uint8_t(i % 8),
-                               int16_t(i)});
+            m.prependEvent(1,
+                           {uint16_t(i), 1700000000 + uint64_t(i) * 60, uint8_t(i % 4), 1, uint8_t(i % 8), int16_t(i)});
     });
     const int before = bank.requestCount();
     QElapsedTimer timer;
@@ -71,8 +71,7 @@ int main(int argc, char** argv)
     const double floorMs = writes * 2 * 30.0;
     std::printf("full sync of %d records: %s, %.0f ms for %d writes (%.1f ms a write)\n", count,
                 done && meta.value("complete").toBool() ? "complete" : "NOT complete", ms, writes, ms / writes);
-    std::printf("pacing floor at two 30 ms turns a write: %.0f ms; measured / floor = %.2f\n", floorMs,
-                ms / floorMs);
+    std::printf("pacing floor at two 30 ms turns a write: %.0f ms; measured / floor = %.2f\n", floorMs, ms / floorMs);
     std::printf("cache holds %llu of %d records\n", meta.value("available").toULongLong(), count);
     HidBridge::instance()->closeDevice();
     return done ? 0 : 1;

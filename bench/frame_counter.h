@@ -27,7 +27,8 @@ inline void countFrames()
             clock->start();
             auto* report = new QTimer(quick);
             QObject::connect(report, &QTimer::timeout, report, [frames, clock] {
-                std::printf("frames %lld %lld\n", static_cast<long long>(*frames), static_cast<long long>(clock->elapsed()));
+                std::printf("frames %lld %lld\n", static_cast<long long>(*frames),
+                            static_cast<long long>(clock->elapsed()));
                 std::fflush(stdout);
             });
             report->start(1000);

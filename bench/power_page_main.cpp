@@ -20,8 +20,8 @@ int main(int argc, char** argv)
     view.setResizeMode(QQuickView::SizeRootObjectToView);
     view.resize(1280, 960);
     // POWER_PAGE_URL loads another copy of the page, for comparing variants of it.
-    const QString url = qEnvironmentVariable("POWER_PAGE_URL",
-                                             QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/pages/PowerPage.qml"));
+    const QString url =
+        qEnvironmentVariable("POWER_PAGE_URL", QStringLiteral("qrc:/qt/qml/Tessaravolt/app/qml/pages/PowerPage.qml"));
     view.setSource(QUrl::fromUserInput(url));
     if (view.status() != QQuickView::Ready) {
         std::fprintf(stderr, "power page did not load\n");

@@ -35,9 +35,10 @@ int main(int argc, char** argv)
     std::mt19937 random(7);
     for (int i = 0; i < count; ++i) {
         const uint64_t ts = 1700000000 - uint64_t(i) * 30 + random() % 90;
-        store.activityCache.append(CacheEvtInfo{uint16_t(i), ts, uint8_t(i % 4), uint8_t(i % 21), int16_t(random() % 100)});
-        store.abnormalCache.append(CacheEvtInfo{uint16_t(i), ts, uint8_t(i % 3), uint8_t(i % 9),
-                                                int16_t(int(random() % 4000) - 500)});
+        store.activityCache.append(
+            CacheEvtInfo{uint16_t(i), ts, uint8_t(i % 4), uint8_t(i % 21), int16_t(random() % 100)});
+        store.abnormalCache.append(
+            CacheEvtInfo{uint16_t(i), ts, uint8_t(i % 3), uint8_t(i % 9), int16_t(int(random() % 4000) - 500)});
     }
 
     QTemporaryDir dir;
@@ -49,9 +50,9 @@ int main(int argc, char** argv)
         const QVariantList activity = api.getCachedActivityLogs();
         const QVariantList abnormal = api.getCachedAbnormalLogs();
         const double readMs = timer.nsecsElapsed() / 1e6;
-        const bool ok = PdfExporter::instance()->exportDiagnosticReport(path, QStringLiteral("TV-20K"), QStringLiteral("SN0001"),
-                                                                        QStringLiteral("H1.0"), QStringLiteral("F2.3.4"),
-                                                                        activity, abnormal);
+        const bool ok = PdfExporter::instance()->exportDiagnosticReport(
+            path, QStringLiteral("TV-20K"), QStringLiteral("SN0001"), QStringLiteral("H1.0"), QStringLiteral("F2.3.4"),
+            activity, abnormal);
         const double totalMs = timer.nsecsElapsed() / 1e6;
         if (!ok) {
             std::fprintf(stderr, "export failed\n");

@@ -29,13 +29,16 @@ void watchForFirstFrame()
         for (QWindow* window : QGuiApplication::topLevelWindows()) {
             if (auto* quick = qobject_cast<QQuickWindow*>(window)) {
                 poll->stop();
-                QObject::connect(quick, &QQuickWindow::frameSwapped, quick, [] {
-                    const char* t0 = std::getenv("BENCH_T0_NS");
-                    const long long start = t0 ? std::atoll(t0) : 0;
-                    std::printf("first_frame_ms %.1f\n", (nowNs() - start) / 1e6);
-                    std::fflush(stdout);
-                    QCoreApplication::exit(0);
-                }, Qt::QueuedConnection);
+                QObject::connect(
+                    quick, &QQuickWindow::frameSwapped, quick,
+                    [] {
+                        const char* t0 = std::getenv("BENCH_T0_NS");
+                        const long long start = t0 ? std::atoll(t0) : 0;
+                        std::printf("first_frame_ms %.1f\n", (nowNs() - start) / 1e6);
+                        std::fflush(stdout);
+                        QCoreApplication::exit(0);
+                    },
+                    Qt::QueuedConnection);
                 return;
             }
         }

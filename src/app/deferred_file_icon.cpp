@@ -15,8 +15,7 @@ class DeferredFileIconEngine final : public QIconEngine
 public:
     explicit DeferredFileIconEngine(QString fileName)
         : m_fileName(std::move(fileName))
-    {
-    }
+    { }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {

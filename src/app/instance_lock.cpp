@@ -23,7 +23,9 @@ enum class Found { Nothing, LockFile, Folder, SomethingElse };
 Found inspect(const QString& path)
 {
 #ifdef Q_OS_UNIX
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return Found::Nothing;
     if (S_ISDIR(st.st_mode))
@@ -61,7 +63,9 @@ bool heldByLiveInstance(QLockFile& lock, const QString& path)
     if (!lock.getLockInfo(&pid, &host, &application))
         return false;
 #ifdef Q_OS_UNIX
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
         return false;
 #endif
@@ -122,8 +126,8 @@ InstanceLockResult acquireInstanceLock(QLockFile& lock, const QString& path)
             if (guard.error() == QLockFile::LockFailedError)
                 continue;
             const QString reason = guard.error() == QLockFile::PermissionError
-                                       ? QStringLiteral("permission denied")
-                                       : QStringLiteral("its folder cannot be written");
+                ? QStringLiteral("permission denied")
+                : QStringLiteral("its folder cannot be written");
             return {InstanceLockResult::Failed,
                     QStringLiteral("cannot take over the lock file %1: %2").arg(shown, reason)};
         }

@@ -1,5 +1,3 @@
 #include "app/mac_window_chrome_stub.h"
 
-void configureMacWindowChrome(QWindow*)
-{
-}
+void configureMacWindowChrome(QWindow*) { }

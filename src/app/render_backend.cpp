@@ -55,9 +55,11 @@ bool needsRendererProbe(const RenderEnvironment& environment)
 RenderBackendChoice chooseRenderBackend(const RenderEnvironment& environment, const QString& openGlRenderer)
 {
     if (!environment.quickBackend.isEmpty())
-        return {RenderBackend::QtDefault, QStringLiteral("QT_QUICK_BACKEND=%1, set by the user").arg(environment.quickBackend)};
+        return {RenderBackend::QtDefault,
+                QStringLiteral("QT_QUICK_BACKEND=%1, set by the user").arg(environment.quickBackend)};
     if (!environment.rhiBackend.isEmpty())
-        return {RenderBackend::QtDefault, QStringLiteral("QSG_RHI_BACKEND=%1, set by the user").arg(environment.rhiBackend)};
+        return {RenderBackend::QtDefault,
+                QStringLiteral("QSG_RHI_BACKEND=%1, set by the user").arg(environment.rhiBackend)};
     if (!environment.openGlDefault)
         return {RenderBackend::QtDefault, QStringLiteral("Qt's default for this platform")};
     if (openGlRenderer.isEmpty())

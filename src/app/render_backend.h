@@ -19,9 +19,9 @@ struct RenderBackendChoice
 // The inputs of the choice, as strings read from the environment and the OpenGL probe.
 struct RenderEnvironment
 {
-    QString quickBackend;       // QT_QUICK_BACKEND
-    QString rhiBackend;         // QSG_RHI_BACKEND
-    bool openGlDefault = true;  // Qt Quick defaults to OpenGL on this platform
+    QString quickBackend;      // QT_QUICK_BACKEND
+    QString rhiBackend;        // QSG_RHI_BACKEND
+    bool openGlDefault = true; // Qt Quick defaults to OpenGL on this platform
 };
 
 // True when the renderer string of an OpenGL context names a rasteriser that runs on the CPU.

@@ -56,13 +56,14 @@ ShutdownSignals::ShutdownSignals(QObject* parent)
     h.notifier = new QSocketNotifier(h.pipe[0], QSocketNotifier::Read, this);
     connect(h.notifier, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (::read(m_handlers->pipe[0], buffer, sizeof buffer) > 0) {
-        }
+        while (::read(m_handlers->pipe[0], buffer, sizeof buffer) > 0) { }
         QCoreApplication::quit();
     });
     s_writeEnd = h.pipe[1];
 
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onShutdownSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -93,8 +94,7 @@ struct ShutdownSignals::Handlers
 
 ShutdownSignals::ShutdownSignals(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 ShutdownSignals::~ShutdownSignals() = default;
 

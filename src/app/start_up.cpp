@@ -117,13 +117,13 @@ int runApplication(int argc, char** argv, const QUrl& root)
     QSize windowSize = recommendedWindowSize(1440, 1080);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect geometry = screen->geometry();
-        windowSize = recommendedLogicalWindowSize(geometry.width(), geometry.height(),
-                                                  screen->devicePixelRatio());
+        windowSize = recommendedLogicalWindowSize(geometry.width(), geometry.height(), screen->devicePixelRatio());
     }
     setInitialWindowSize(*engine, windowSize);
 
-    QObject::connect(engine.get(), &QQmlApplicationEngine::objectCreationFailed, app.get(),
-                     [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
+    QObject::connect(
+        engine.get(), &QQmlApplicationEngine::objectCreationFailed, app.get(), [] { QCoreApplication::exit(-1); },
+        Qt::QueuedConnection);
     engine->load(root);
 
     const QList<QObject*> roots = engine->rootObjects();

@@ -37,10 +37,9 @@ QSize recommendedLogicalWindowSize(int w, int h, double ratio)
 {
     if (!(ratio >= 1.0) || !std::isfinite(ratio) || ratio > kMaxRatio)
         ratio = 1.0;
-    const QSize physical = recommendedWindowSize(roundToInt(std::max(w, 1) * ratio),
-                                                 roundToInt(std::max(h, 1) * ratio));
-    return {std::max(roundToInt(physical.width() / ratio), 1),
-            std::max(roundToInt(physical.height() / ratio), 1)};
+    const QSize physical =
+        recommendedWindowSize(roundToInt(std::max(w, 1) * ratio), roundToInt(std::max(h, 1) * ratio));
+    return {std::max(roundToInt(physical.width() / ratio), 1), std::max(roundToInt(physical.height() / ratio), 1)};
 }
 
 } // namespace tessaravolt::app

@@ -42,10 +42,8 @@ constexpr TextPair kOverTemperatureByState[] = {
 };
 
 constexpr TextPair kAbnormalEvents[] = {
-    {"UTP Protection Activated", "低温保护已激活"},
-    {"OVP Protection Activated", "过压保护已激活"},
-    {"UVP Protection Activated", "低压保护已激活"},
-    {"OCP Protection Activated", "过流保护已激活"},
+    {"UTP Protection Activated", "低温保护已激活"},    {"OVP Protection Activated", "过压保护已激活"},
+    {"UVP Protection Activated", "低压保护已激活"},    {"OCP Protection Activated", "过流保护已激活"},
     {"Battery imbalance Activated", "电池失衡已激活"},
 };
 
@@ -67,20 +65,19 @@ constexpr TextPair kPortStatuses[] = {
 constexpr const char* kPortTypes[] = {"TYPE-C", "USBA", "Wireless", "AC"};
 
 constexpr std::pair<uint8_t, const char*> kPortProtocols[] = {
-    {1, "APPLE2.4"}, {2, "SDP"}, {3, "CDP"}, {4, "DCP"}, {5, "HVDCP"}, {6, "QC2.0"}, {7, "QC3.0"},
-    {8, "QC4.0"}, {9, "QC5.0"}, {10, "AFC"}, {11, "FCP"}, {12, "SCP"}, {13, "VOOC"}, {14, "UFCS"},
-    {15, "HyperCharge"}, {16, "QC"}, {32, "PD2.0"}, {33, "PD3.0"}, {34, "PD3.1"}, {35, "PD3.2"},
-    {36, "PD"}, {37, "AVS"}, {38, "PD3.3"}, {39, "PD3.4"}, {51, "APL"}, {52, "PPDE"}, {53, "BPP"},
-    {54, "Qi"}, {55, "Qi2"}, {56, "Qi2.3"}, {57, "Qi2.4"},
+    {1, "APPLE2.4"},     {2, "SDP"},    {3, "CDP"},    {4, "DCP"},    {5, "HVDCP"},  {6, "QC2.0"},  {7, "QC3.0"},
+    {8, "QC4.0"},        {9, "QC5.0"},  {10, "AFC"},   {11, "FCP"},   {12, "SCP"},   {13, "VOOC"},  {14, "UFCS"},
+    {15, "HyperCharge"}, {16, "QC"},    {32, "PD2.0"}, {33, "PD3.0"}, {34, "PD3.1"}, {35, "PD3.2"}, {36, "PD"},
+    {37, "AVS"},         {38, "PD3.3"}, {39, "PD3.4"}, {51, "APL"},   {52, "PPDE"},  {53, "BPP"},   {54, "Qi"},
+    {55, "Qi2"},         {56, "Qi2.3"}, {57, "Qi2.4"},
 };
 
 // In the order the names are listed: PD and QC (bits 17, 18) come before BC1.2 (bit 16).
 constexpr std::pair<int, const char*> kSupportedProtocols[] = {
-    {0, "APPLE2.4"}, {1, "QC2.0"}, {2, "QC3.0"}, {3, "QC4.0"}, {4, "QC5.0"}, {5, "AFC"}, {6, "FCP"},
-    {7, "SCP"}, {8, "VOOC"}, {9, "UFCS"}, {10, "HyperCharge"}, {11, "PD2.0"}, {12, "PD3.0"},
-    {13, "PD3.1"}, {14, "PD3.2"}, {15, "PD3.3"}, {17, "PD"}, {18, "QC"}, {16, "BC1.2"}, {21, "BPP"},
-    {22, "EPP"}, {23, "PPDE"}, {24, "APL"}, {25, "QI2.0"}, {26, "QI2.2"}, {27, "QI"}, {28, "QI2.3"},
-    {29, "QI2.4"},
+    {0, "APPLE2.4"}, {1, "QC2.0"},  {2, "QC3.0"},  {3, "QC4.0"},        {4, "QC5.0"},  {5, "AFC"},    {6, "FCP"},
+    {7, "SCP"},      {8, "VOOC"},   {9, "UFCS"},   {10, "HyperCharge"}, {11, "PD2.0"}, {12, "PD3.0"}, {13, "PD3.1"},
+    {14, "PD3.2"},   {15, "PD3.3"}, {17, "PD"},    {18, "QC"},          {16, "BC1.2"}, {21, "BPP"},   {22, "EPP"},
+    {23, "PPDE"},    {24, "APL"},   {25, "QI2.0"}, {26, "QI2.2"},       {27, "QI"},    {28, "QI2.3"}, {29, "QI2.4"},
 };
 
 struct CurrentEventTexts
@@ -147,14 +144,13 @@ constexpr CurrentEventTexts kNoFault{
 };
 
 constexpr std::pair<int16_t, const char*> kTimeZones[] = {
-    {-720, "BIT"}, {-660, "SST"}, {-600, "HST"}, {-540, "AKST"}, {-480, "PST"}, {-420, "MST"},
-    {-360, "CST"}, {-300, "EST"}, {-240, "AST"}, {-210, "NST"}, {-180, "BRT"}, {-120, "FNT"},
-    {-60, "CVT"},  {0, "UTC"},    {60, "CET"},   {120, "EET"},  {180, "MSK"},  {240, "GST"},
-    {300, "PKT"},  {330, "IST"},  {360, "BST"},  {420, "WIB"},  {480, "CST"},  {540, "JST"},
-    {570, "ACST"}, {600, "AEST"}, {660, "SBT"},  {720, "NZST"},
+    {-720, "BIT"}, {-660, "SST"}, {-600, "HST"}, {-540, "AKST"}, {-480, "PST"}, {-420, "MST"}, {-360, "CST"},
+    {-300, "EST"}, {-240, "AST"}, {-210, "NST"}, {-180, "BRT"},  {-120, "FNT"}, {-60, "CVT"},  {0, "UTC"},
+    {60, "CET"},   {120, "EET"},  {180, "MSK"},  {240, "GST"},   {300, "PKT"},  {330, "IST"},  {360, "BST"},
+    {420, "WIB"},  {480, "CST"},  {540, "JST"},  {570, "ACST"},  {600, "AEST"}, {660, "SBT"},  {720, "NZST"},
 };
 
-template<std::size_t N>
+template <std::size_t N>
 QString pick(const TextPair (&table)[N], std::size_t code, TextPair fallback, const QLocale& language)
 {
     const TextPair& entry = code < N ? table[code] : fallback;

@@ -35,8 +35,7 @@ public:
     LoggerManager& operator<<(const char* text);
     LoggerManager& operator<<(std::ostream& (*manipulator)(std::ostream&));
 
-    template<typename T>
-    LoggerManager& operator<<(const T& value)
+    template <typename T> LoggerManager& operator<<(const T& value)
     {
         appendPending(format(value));
         return *this;
@@ -54,8 +53,7 @@ public:
     qint64 totalBytes() const;
 
 private:
-    template<typename T>
-    static QString format(const T& value)
+    template <typename T> static QString format(const T& value)
     {
         if constexpr (std::is_same_v<T, const QChar*> || std::is_same_v<T, QChar*>) {
             return value ? QString(value) : QString();

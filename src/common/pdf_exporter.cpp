@@ -78,7 +78,9 @@ QFont reportFont(qreal pointSize, int weight)
 class TextFitter
 {
 public:
-    explicit TextFitter(QPaintDevice* device) : m_device(device) {}
+    explicit TextFitter(QPaintDevice* device)
+        : m_device(device)
+    { }
 
     struct Fit
     {
@@ -95,10 +97,7 @@ public:
         return *m_fits.insert(key, compute(font, width, text));
     }
 
-    const QFont& fontAt(const QFont& base, qreal pointSize)
-    {
-        return sized(base, pointSize).font;
-    }
+    const QFont& fontAt(const QFont& base, qreal pointSize) { return sized(base, pointSize).font; }
 
 private:
     struct Key
@@ -109,7 +108,10 @@ private:
         QString text;
         bool operator==(const Key&) const = default;
     };
-    friend size_t qHash(const Key& key, size_t seed) { return qHashMulti(seed, key.pointSize, key.weight, key.width, key.text); }
+    friend size_t qHash(const Key& key, size_t seed)
+    {
+        return qHashMulti(seed, key.pointSize, key.weight, key.width, key.text);
+    }
 
     struct Sized
     {
@@ -169,7 +171,11 @@ struct Report
     bool pagesOk = true;
     const QFont* currentFont = nullptr; // owned by the fitter, which never drops a font
 
-    Report(QPdfWriter& w, QPainter& p) : writer(w), painter(p), fitter(&w) {}
+    Report(QPdfWriter& w, QPainter& p)
+        : writer(w)
+        , painter(p)
+        , fitter(&w)
+    { }
 
     int bottomLimit() const { return writer.height() - kBottomMargin; }
 
@@ -229,8 +235,8 @@ void drawTableRow(Report& report, const QRect& row, const std::array<const QStri
     const std::array<int, 4> widths{w / 5, w / 5, (2 * w) / 5, w / 5};
     int x = row.x();
     for (size_t i = 0; i < texts.size(); ++i) {
-        report.drawText(QRect(x + kCellPadding, row.y(), widths[i] - 2 * kCellPadding, row.height()),
-                        report.bodyFont, *texts[i]);
+        report.drawText(QRect(x + kCellPadding, row.y(), widths[i] - 2 * kCellPadding, row.height()), report.bodyFont,
+                        *texts[i]);
         x += widths[i];
     }
 }

@@ -33,7 +33,9 @@ public:
     Q_INVOKABLE bool exportLog(const QString& path);
 
 private:
-    explicit PdfExporter(QObject* parent = nullptr) : QObject(parent) {}
+    explicit PdfExporter(QObject* parent = nullptr)
+        : QObject(parent)
+    { }
 };
 
 } // namespace tessaravolt::common

@@ -8,8 +8,7 @@ namespace tessaravolt::common {
 
 SaveLocation::SaveLocation(QObject* parent)
     : QObject(parent)
-{
-}
+{ }
 
 QString SaveLocation::proposedFolderPath()
 {

@@ -8,12 +8,10 @@ namespace tessaravolt::common {
 // The one instance of a QML singleton that the engine owns and deletes. The engine may delete the
 // object it was given (each test engine does); the slot then forgets it, so the next call creates
 // a fresh object instead of handing out a destroyed one.
-template<typename T>
-class SingletonSlot
+template <typename T> class SingletonSlot
 {
 public:
-    template<typename Factory>
-    T* get(Factory&& make)
+    template <typename Factory> T* get(Factory&& make)
     {
         QMutexLocker lock(&m_mutex);
         if (!m_object)

@@ -15,8 +15,8 @@ uint8_t s_rand_seed = 0x5A;
 
 uint32_t loadLe32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8)
-        | (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
+        | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void storeLe32(uint8_t* p, uint32_t v)
@@ -106,14 +106,12 @@ int teaEncryptWithFillerState(const uint8_t* key, const uint8_t* in, uint16_t in
 
 extern "C" {
 
-int comp_tea_encrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out,
-                     uint16_t* outLength)
+int comp_tea_encrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out, uint16_t* outLength)
 {
     return tessaravolt::protocol::teaEncryptWithFillerState(key, in, inLength, out, outLength, s_rand_seed);
 }
 
-int comp_tea_decrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out,
-                     uint16_t* outLength)
+int comp_tea_decrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out, uint16_t* outLength)
 {
     if (!key || !in || !out || !outLength)
         return 0;

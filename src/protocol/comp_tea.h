@@ -9,12 +9,10 @@ extern "C" {
 
 // key: 16 bytes. inLength: 1..54. *outLength: capacity of out on entry, the block length m on
 // success. Filler bytes come from the process-wide padding generator (starts at 0x5A).
-int comp_tea_encrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out,
-                     uint16_t* outLength);
+int comp_tea_encrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out, uint16_t* outLength);
 
 // inLength: 8..64, a multiple of 8. *outLength: capacity of out on entry, n on success.
-int comp_tea_decrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out,
-                     uint16_t* outLength);
+int comp_tea_decrypt(const uint8_t* key, const uint8_t* in, uint16_t inLength, uint8_t* out, uint16_t* outLength);
 
 // Block length m for n data bytes: 0 unless n is 1..54.
 uint16_t comp_tea_calc_enc_len(uint16_t n);

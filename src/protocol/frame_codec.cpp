@@ -21,8 +21,8 @@ std::atomic<uint8_t> sSeqId{0};
 constexpr uint8_t kFrameHeader = 0xAA;
 constexpr uint8_t kEnvelopeHeader1 = 0xAA;
 constexpr uint8_t kEnvelopeHeader2 = 0x55;
-constexpr size_t kPlainOverhead = 6;    // header, command, sub-command, length, CRC
-constexpr size_t kEnvelopeTrailer = 4;  // CRC, CR, LF
+constexpr size_t kPlainOverhead = 6;   // header, command, sub-command, length, CRC
+constexpr size_t kEnvelopeTrailer = 4; // CRC, CR, LF
 constexpr size_t kDecodeBufferLength = 64;
 
 std::unique_ptr<Frame> failure(const char* message)

@@ -129,8 +129,8 @@ QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cac
     QVariant* out = list.data();
     // A full log is 65,535 maps, mostly allocation: large lists are built in slices on worker threads.
     const qsizetype slices = cache.size() < kParallelListThreshold
-                                 ? 1
-                                 : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, kMaxListBuilders);
+        ? 1
+        : std::clamp<qsizetype>(std::thread::hardware_concurrency(), 1, kMaxListBuilders);
     if (slices == 1) {
         build(out, 0, cache.size());
     } else {

@@ -28,8 +28,8 @@ HidAutoConnect::HidAutoConnect(QObject* parent)
 
     QTimer::singleShot(0, this, &HidAutoConnect::scheduleReconnect);
 
-    m_connectedConnection
-        = connect(bridge, &HidBridge::connectedChanged, this, &HidAutoConnect::handleBridgeConnectedChanged);
+    m_connectedConnection =
+        connect(bridge, &HidBridge::connectedChanged, this, &HidAutoConnect::handleBridgeConnectedChanged);
     m_errorConnection = connect(bridge, &HidBridge::errorOccurred, this, [this](const QString& message) {
         if (m_destroying)
             return;

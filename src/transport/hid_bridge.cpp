@@ -37,8 +37,7 @@ int64_t elapsedMsSince(SteadyClock::time_point start)
 
 int64_t wallClockMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -240,8 +239,8 @@ bool HidBridge::writeQueuedData()
     QueuedHidPacket packet;
     {
         std::lock_guard lock(queueMutex);
-        auto& queue = !requestQueue.foregroundQueue.empty() ? requestQueue.foregroundQueue
-                                                            : requestQueue.backgroundQueue;
+        auto& queue =
+            !requestQueue.foregroundQueue.empty() ? requestQueue.foregroundQueue : requestQueue.backgroundQueue;
         if (queue.empty())
             return false;
         packet = std::move(queue.front());
@@ -285,8 +284,8 @@ bool HidBridge::openSupportedPowerBank()
     for (const uint16_t vendorId : kSupportedVendorIds) {
         hid_device_info* list = hid_enumerate(vendorId, 0);
         for (hid_device_info* info = list; info; info = info->next) {
-            candidates.push_back({DeviceId{info->vendor_id, info->product_id},
-                                  info->path ? std::string(info->path) : std::string()});
+            candidates.push_back(
+                {DeviceId{info->vendor_id, info->product_id}, info->path ? std::string(info->path) : std::string()});
         }
         hid_free_enumeration(list);
     }
@@ -315,8 +314,7 @@ bool HidBridge::openSupportedPowerBank()
     std::vector<const HidCandidate*> eligible;
     for (const HidCandidate& candidate : candidates) {
         if (isSupportedVendor(candidate.id.vendorId) && !candidate.path.empty()) {
-            const auto* entry = probeBackoffCache.find(
-                {candidate.id.vendorId, candidate.id.productId, candidate.path});
+            const auto* entry = probeBackoffCache.find({candidate.id.vendorId, candidate.id.productId, candidate.path});
             if (entry && entry->retryAt > backoffCheckAt) {
                 ++deferred;
                 continue;
@@ -370,8 +368,8 @@ bool HidBridge::openSupportedPowerBank()
         lastReason = QString::fromLatin1(probeResultName(result));
         if (result == ProbeResult::WriteFailed || result == ProbeResult::ReadFailed || result == ProbeResult::Timeout
             || result == ProbeResult::InvalidResponse) {
-            const ProbeBackoffResult backoff
-                = probeBackoffCache.recordProtocolFailure(candidate.id, candidate.path, backoffNow());
+            const ProbeBackoffResult backoff =
+                probeBackoffCache.recordProtocolFailure(candidate.id, candidate.path, backoffNow());
             if (backoff.changed) {
                 logLine(QStringLiteral("HID_PROBE_BACKOFF VID=0x") + formatHexId(candidate.id.vendorId)
                         + QStringLiteral(" PID=0x") + formatHexId(candidate.id.productId)
@@ -437,9 +435,9 @@ bool HidBridge::openSupportedPowerBank()
     return true;
 }
 
-void HidBridge::logConnectFailureOnce(const QString& reason, uint64_t enumerated, uint64_t matched,
-                                      uint64_t deferred, uint64_t attempts, std::optional<DeviceId> lastDevice,
-                                      const QString& error, int64_t elapsedMs)
+void HidBridge::logConnectFailureOnce(const QString& reason, uint64_t enumerated, uint64_t matched, uint64_t deferred,
+                                      uint64_t attempts, std::optional<DeviceId> lastDevice, const QString& error,
+                                      int64_t elapsedMs)
 {
     const QString lastVid = lastDevice ? formatHexId(lastDevice->vendorId) : QStringLiteral("----");
     const QString lastPid = lastDevice ? formatHexId(lastDevice->productId) : QStringLiteral("----");

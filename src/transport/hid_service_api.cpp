@@ -27,12 +27,22 @@ namespace settings = protocol::settings;
 namespace cell_status = protocol::cell_status;
 
 constexpr std::array<uint8_t, 16> kStaticInfoRequests = {
-    static_info::kBrand,           static_info::kFactory,         static_info::kBatteryManufacturer,
-    static_info::kProductSn,       static_info::kBatteryType,     static_info::kProductionDate,
-    static_info::kModel,           static_info::kProductName,     static_info::kHardwareVersion,
-    static_info::kSoftwareVersion, static_info::kSupportedProtocols, static_info::kOriginManufacturer1,
-    static_info::kOriginManufacturer2, static_info::kBatteryManufacturerCn1,
-    static_info::kBatteryManufacturerCn2, static_info::kBatteryModel,
+    static_info::kBrand,
+    static_info::kFactory,
+    static_info::kBatteryManufacturer,
+    static_info::kProductSn,
+    static_info::kBatteryType,
+    static_info::kProductionDate,
+    static_info::kModel,
+    static_info::kProductName,
+    static_info::kHardwareVersion,
+    static_info::kSoftwareVersion,
+    static_info::kSupportedProtocols,
+    static_info::kOriginManufacturer1,
+    static_info::kOriginManufacturer2,
+    static_info::kBatteryManufacturerCn1,
+    static_info::kBatteryManufacturerCn2,
+    static_info::kBatteryModel,
 };
 
 common::SingletonSlot<HidServiceApi>& singletonSlot()
@@ -51,7 +61,10 @@ LoggerManager& logger()
 class ReplayGuard
 {
 public:
-    ReplayGuard(uint32_t& active, uint32_t bit) : m_active(active), m_bit(bit), m_entered(!(active & bit))
+    ReplayGuard(uint32_t& active, uint32_t bit)
+        : m_active(active)
+        , m_bit(bit)
+        , m_entered(!(active & bit))
     {
         m_active |= m_bit;
     }
@@ -91,8 +104,7 @@ HidServiceApi::HidServiceApi(QObject* parent)
 {
     HidBridge* bridge = HidBridge::instance();
     connect(bridge, &HidBridge::dataReceived, this, &HidServiceApi::handlePacketReceived, Qt::QueuedConnection);
-    connect(bridge, &HidBridge::connectedChanged, this, &HidServiceApi::onDeviceConnectionChanged,
-            Qt::AutoConnection);
+    connect(bridge, &HidBridge::connectedChanged, this, &HidServiceApi::onDeviceConnectionChanged, Qt::AutoConnection);
 
     pollTimer.setInterval(5000);
     pollTimer.setTimerType(Qt::CoarseTimer);
@@ -151,8 +163,8 @@ quint16 HidServiceApi::timeSocketPort() const
 // Request path
 
 HidServiceApi::SendResult HidServiceApi::sendRequest(const char* tag, uint8_t command, uint8_t subCommand,
-                                                     const uint8_t* payload, size_t length,
-                                                     HidRequestPriority priority, const QString& noteOnceBuilt)
+                                                     const uint8_t* payload, size_t length, HidRequestPriority priority,
+                                                     const QString& noteOnceBuilt)
 {
     const std::unique_ptr<Frame> frame = protocol::encodeFrame(command, subCommand, payload, length);
     if (frame->size == 0) {
@@ -163,12 +175,11 @@ HidServiceApi::SendResult HidServiceApi::sendRequest(const char* tag, uint8_t co
         logger() << noteOnceBuilt << std::endl;
     logger().cacheEncode(tag, frame->data, frame->size);
     return HidBridge::instance()->sendData(frame->data, frame->size, priority) ? SendResult::Queued
-                                                                              : SendResult::Refused;
+                                                                               : SendResult::Refused;
 }
 
 HidServiceApi::SendResult HidServiceApi::sendRequest(const QString& tag, uint8_t command, uint8_t subCommand,
-                                                     const uint8_t* payload, size_t length,
-                                                     HidRequestPriority priority)
+                                                     const uint8_t* payload, size_t length, HidRequestPriority priority)
 {
     return sendRequest(tag.toUtf8().constData(), command, subCommand, payload, length, priority);
 }
@@ -206,8 +217,8 @@ void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
 {
     const uint8_t command = protocol::commandOf(frame);
     const uint8_t sub = protocol::subCommandOf(frame);
-    logger() << "handlePacketReceived: command=" << QString::number(command, 16).toUpper()
-             << ", subcmd=" << int(sub) << std::endl;
+    logger() << "handlePacketReceived: command=" << QString::number(command, 16).toUpper() << ", subcmd=" << int(sub)
+             << std::endl;
     logger().cacheEncode("handleFrameDecode", frame, size);
 
     switch (command) {
@@ -232,13 +243,27 @@ void HidServiceApi::dispatchFrame(const uint8_t* frame, int size)
     }
 
     switch (command) {
-    case command::kStaticInfo: handleStaticInfo(frame, size); break;
-    case command::kEvents: handleDeviceEvents(frame); break;
-    case command::kDeviceSettings: handleDeviceSettings(frame); break;
-    case command::kCellStatus: handleCellRealtimeStatus(frame, true); break;
-    case command::kCellDetail: handleCellDetailInfo(frame); break;
-    case command::kPortInfo: handleInputOutputInfo(frame); break;
-    case command::kConfig: handleSendConfig(frame); break;
+    case command::kStaticInfo:
+        handleStaticInfo(frame, size);
+        break;
+    case command::kEvents:
+        handleDeviceEvents(frame);
+        break;
+    case command::kDeviceSettings:
+        handleDeviceSettings(frame);
+        break;
+    case command::kCellStatus:
+        handleCellRealtimeStatus(frame, true);
+        break;
+    case command::kCellDetail:
+        handleCellDetailInfo(frame);
+        break;
+    case command::kPortInfo:
+        handleInputOutputInfo(frame);
+        break;
+    case command::kConfig:
+        handleSendConfig(frame);
+        break;
     }
 }
 
@@ -409,16 +434,14 @@ void HidServiceApi::requestDeviceSettings()
 void HidServiceApi::setBrighteness(uint8_t brightness)
 {
     sendRequest("setBrighteness", command::kConfig, settings::kBrightness, &brightness, 1,
-                HidRequestPriority::Foreground,
-                QStringLiteral("setBrighteness=%1").arg(uint(brightness)));
+                HidRequestPriority::Foreground, QStringLiteral("setBrighteness=%1").arg(uint(brightness)));
 }
 
 void HidServiceApi::setScreenTimeout(uint16_t timeout)
 {
     const uint8_t payload[2] = {uint8_t(timeout & 0xFF), uint8_t(timeout >> 8)};
     sendRequest("setScreenTimeout", command::kConfig, settings::kScreenTimeout, payload, sizeof payload,
-                HidRequestPriority::Foreground,
-                QStringLiteral("setScreenTimeout=%1").arg(timeout));
+                HidRequestPriority::Foreground, QStringLiteral("setScreenTimeout=%1").arg(timeout));
 }
 
 // ---------------------------------------------------------------------------------------------

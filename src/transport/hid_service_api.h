@@ -117,8 +117,8 @@ signals:
     void originManufacturer(const QString& text) const;
     void batteryModel(const QString& text) const;
     void appTitle(const QString& text) const;
-    void batteryInfo(uint16_t cellCount, uint32_t capacityMah, uint32_t voltageMv, uint16_t powerW,
-                     uint16_t cycleRated, uint16_t fullVoltageMv) const;
+    void batteryInfo(uint16_t cellCount, uint32_t capacityMah, uint32_t voltageMv, uint16_t powerW, uint16_t cycleRated,
+                     uint16_t fullVoltageMv) const;
     void portCount(uint16_t portCount) const;
     void supportProtocol(uint32_t protocol) const;
     void soc(uint16_t percent) const;
@@ -127,13 +127,13 @@ signals:
     void currentEvent(uint8_t type, uint8_t info) const;
     void cellDetailInfo(uint16_t index, uint16_t voltageMv, uint16_t currentMa, int16_t tempC) const;
     void staticsEvent(uint8_t abnormalNo, uint8_t activityNo, uint16_t abnormalCount, uint16_t activityCount,
-                      int16_t maxTemp, int16_t minTemp, uint16_t maxVoltage, uint16_t minVoltage,
-                      uint16_t maxCharge, uint16_t maxDischarge) const;
+                      int16_t maxTemp, int16_t minTemp, uint16_t maxVoltage, uint16_t minVoltage, uint16_t maxCharge,
+                      uint16_t maxDischarge) const;
     void activityEvent(uint16_t seq, uint64_t ts, uint8_t status, uint8_t info, int16_t code) const;
     void abnormalEvent(uint16_t seq, uint64_t ts, uint8_t status, uint8_t info, int16_t code) const;
     void eventCacheReset(uint8_t eventType) const;
-    void portInfo(uint16_t index, uint8_t status, uint8_t type, uint16_t voltageMv, uint16_t currentMa,
-                  int16_t tempC, uint8_t protocol, uint16_t powerW) const;
+    void portInfo(uint16_t index, uint8_t status, uint8_t type, uint16_t voltageMv, uint16_t currentMa, int16_t tempC,
+                  uint8_t protocol, uint16_t powerW) const;
     void currentTime(uint64_t ts) const;
     void brightness(uint16_t brightness) const;
     void screenTimeout(uint16_t timeout) const;
@@ -171,8 +171,8 @@ private:
 
     // Builds, logs and queues one request; a frame that cannot be built is logged as tag ":" error.
     // A non-empty noteOnceBuilt is logged between building the frame and logging it.
-    SendResult sendRequest(const char* tag, uint8_t command, uint8_t subCommand, const uint8_t* payload,
-                           size_t length, HidRequestPriority priority, const QString& noteOnceBuilt = QString());
+    SendResult sendRequest(const char* tag, uint8_t command, uint8_t subCommand, const uint8_t* payload, size_t length,
+                           HidRequestPriority priority, const QString& noteOnceBuilt = QString());
     SendResult sendRequest(const QString& tag, uint8_t command, uint8_t subCommand, const uint8_t* payload,
                            size_t length, HidRequestPriority priority);
 
@@ -193,9 +193,9 @@ private:
     void setDeviceTime(uint64_t secs);
 
     // ---- Event-log synchronisation and readers (implemented in hid_service_api_event_log.cpp) ----
-    void initEventLogs();     // constructor, after pollTimer is set up
-    void destroyEventLogs();  // destructor
-    void resetEventLogs();    // loss of the device: caches, sync states, statistics flags, revisions, snapshot
+    void initEventLogs();       // constructor, after pollTimer is set up
+    void destroyEventLogs();    // destructor
+    void resetEventLogs();      // loss of the device: caches, sync states, statistics flags, revisions, snapshot
     void startStatisticsPoll(); // connection: start pollTimer and poll once
     void stopStatisticsPoll();  // loss: stop pollTimer
     void pollStatisticEvents();

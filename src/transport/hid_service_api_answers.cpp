@@ -29,15 +29,14 @@ namespace settings = protocol::settings;
 namespace cell_status = protocol::cell_status;
 
 const QSet<uint8_t> STATIC_INFO_STR = {
-    static_info::kBrand,          static_info::kFactory,     static_info::kBatteryManufacturer,
-    static_info::kProductSn,      static_info::kBatteryType, static_info::kProductionDate,
-    static_info::kModel,          static_info::kProductName, static_info::kHardwareVersion,
+    static_info::kBrand,           static_info::kFactory,      static_info::kBatteryManufacturer,
+    static_info::kProductSn,       static_info::kBatteryType,  static_info::kProductionDate,
+    static_info::kModel,           static_info::kProductName,  static_info::kHardwareVersion,
     static_info::kSoftwareVersion, static_info::kBatteryModel,
 };
 
 constexpr int64_t kSocTtlMs = 5000;
 constexpr int64_t kSohTtlMs = 60000;
-
 
 LoggerManager& logger()
 {
@@ -112,9 +111,13 @@ void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
         const uint16_t power = readLe16(payload + 9);
         const uint16_t cycleRated = readLe16(payload + 11);
         const uint16_t fullVoltage = readLe16(payload + 13);
-        logger() << "handleStaticInfo: battery info " << "cell_count(" << cellCount << "), " << "capacity("
-                 << capacity << "), " << "voltage(" << voltage << "), " << "power(" << power << "), "
-                 << "cycle_rated(" << cycleRated << "), " << "full_voltage(" << fullVoltage << ")" << std::endl;
+        logger() << "handleStaticInfo: battery info "
+                 << "cell_count(" << cellCount << "), "
+                 << "capacity(" << capacity << "), "
+                 << "voltage(" << voltage << "), "
+                 << "power(" << power << "), "
+                 << "cycle_rated(" << cycleRated << "), "
+                 << "full_voltage(" << fullVoltage << ")" << std::endl;
         emit batteryInfo(cellCount, capacity, voltage, power, cycleRated, fullVoltage);
         handleCellItemStep(cellCount);
     } else if (sub == static_info::kPortCount) {
@@ -288,10 +291,13 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
         const uint16_t code = readLe16(payload + 14);
         const uint8_t type = (flags >> 4) & 0x03;
         const QLocale locale = common::I18n::instance()->language();
-        logger() << "handleCellRealtimeStatus: current event " << "seq(" << seq << "), " << "ts(" << ts << "), "
-                 << "type(" << (type != 0 ? "ABNORMAL" : "ACTIVITY") << "), " << "state("
-                 << common::I18n::resolveEventStatus(flags & 0x0F, locale) << "), " << "info("
-                 << common::I18n::resolveActivityEvent(info, locale) << "), " << "code(" << code << ")" << std::endl;
+        logger() << "handleCellRealtimeStatus: current event "
+                 << "seq(" << seq << "), "
+                 << "ts(" << ts << "), "
+                 << "type(" << (type != 0 ? "ABNORMAL" : "ACTIVITY") << "), "
+                 << "state(" << common::I18n::resolveEventStatus(flags & 0x0F, locale) << "), "
+                 << "info(" << common::I18n::resolveActivityEvent(info, locale) << "), "
+                 << "code(" << code << ")" << std::endl;
         emit currentEvent(type, info);
         return;
     }
@@ -326,8 +332,11 @@ void HidServiceApi::handleCellDetailInfo(const uint8_t* frame)
         const uint16_t voltage = readLe16(record + 1);
         const uint16_t current = readLe16(record + 3);
         const int16_t temp = int16_t(readLe16(record + 5));
-        logger() << "handleCellDetailInfo: " << "index(" << index << "), " << "voltage(" << voltage << "), "
-                 << "currentMa(" << current << "), " << "tempC(" << temp << ")" << std::endl;
+        logger() << "handleCellDetailInfo: "
+                 << "index(" << index << "), "
+                 << "voltage(" << voltage << "), "
+                 << "currentMa(" << current << "), "
+                 << "tempC(" << temp << ")" << std::endl;
         emit cellDetailInfo(index, voltage, current, temp);
     }
 }
@@ -350,10 +359,15 @@ void HidServiceApi::handleInputOutputInfo(const uint8_t* frame)
         const int16_t temp = int16_t(readLe16(record + 6));
         const uint8_t protocol = record[8];
         const uint16_t power = readLe16(record + 9);
-        logger() << "handleInputOutputInfo: " << "index(" << index << "), " << "status(" << int(status) << "), "
-                 << "type(" << int(type) << "), " << "voltage(" << voltage << "), " << "currentMa(" << current
-                 << "), " << "tempC(" << temp << "), " << "protocol(" << int(protocol) << "), " << "power(" << power
-                 << ")" << std::endl;
+        logger() << "handleInputOutputInfo: "
+                 << "index(" << index << "), "
+                 << "status(" << int(status) << "), "
+                 << "type(" << int(type) << "), "
+                 << "voltage(" << voltage << "), "
+                 << "currentMa(" << current << "), "
+                 << "tempC(" << temp << "), "
+                 << "protocol(" << int(protocol) << "), "
+                 << "power(" << power << ")" << std::endl;
         emit portInfo(index, status, type, voltage, current, temp, protocol, power);
     }
 }
@@ -365,19 +379,22 @@ void HidServiceApi::handleDeviceSettings(const uint8_t* frame)
     switch (sub) {
     case settings::kBrightness: {
         const uint16_t value = payload[0];
-        logger() << "handleDeviceSettings: brightness " << "(" << value << ")" << std::endl;
+        logger() << "handleDeviceSettings: brightness "
+                 << "(" << value << ")" << std::endl;
         emit brightness(value);
         break;
     }
     case settings::kScreenTimeout: {
         const uint16_t value = readLe16(payload);
-        logger() << "handleDeviceSettings: screen timeout " << "(" << value << ")" << std::endl;
+        logger() << "handleDeviceSettings: screen timeout "
+                 << "(" << value << ")" << std::endl;
         emit screenTimeout(value);
         break;
     }
     case settings::kClock: {
         const uint64_t value = readLe64(payload);
-        logger() << "handleDeviceSettings: current time " << "(" << value << ")" << std::endl;
+        logger() << "handleDeviceSettings: current time "
+                 << "(" << value << ")" << std::endl;
         emit currentTime(value);
         break;
     }
@@ -396,18 +413,21 @@ void HidServiceApi::handleSendConfig(const uint8_t* frame)
     const bool success = result == 0;
     switch (sub) {
     case settings::kBrightness:
-        logger() << "handleSendConfig: brightness " << "support(" << support << "), " << "ok(" << success << ")"
-                 << std::endl;
+        logger() << "handleSendConfig: brightness "
+                 << "support(" << support << "), "
+                 << "ok(" << success << ")" << std::endl;
         emit brightnessResult(support, success);
         break;
     case settings::kScreenTimeout:
-        logger() << "handleSendConfig: screen timeout " << "support(" << support << "), " << "ok(" << success << ")"
-                 << std::endl;
+        logger() << "handleSendConfig: screen timeout "
+                 << "support(" << support << "), "
+                 << "ok(" << success << ")" << std::endl;
         emit screenTimeoutResult(support, success);
         break;
     case settings::kClock:
-        logger() << "handleSendConfig: current time " << "support(" << support << ")" << "ok(" << success << ")"
-                 << std::endl;
+        logger() << "handleSendConfig: current time "
+                 << "support(" << support << ")"
+                 << "ok(" << success << ")" << std::endl;
         emit currentTimeResult(support, success);
         break;
     default:

@@ -127,7 +127,7 @@ std::shared_mutex& HidServiceApi::eventCacheMutex(uint8_t type)
 bool HidServiceApi::requestStatisticEvents(HidRequestPriority priority)
 {
     return sendRequest("requestStatisticEvents", kCommandEvents, kSubStatistics, nullptr, 0, priority)
-           == SendResult::Queued;
+        == SendResult::Queued;
 }
 
 void HidServiceApi::requestStatisticEvents()

@@ -19,7 +19,7 @@ constexpr uint8_t kProbeMinPayload = 15;
 bool isTessaravoltProbeDecodedFrame(const uint8_t* frame, size_t size)
 {
     return frame && size > 3 && size >= static_cast<size_t>(frame[3]) + 6 && frame[1] == kProbeCommand
-           && frame[2] == kProbeSubCommand && frame[3] >= kProbeMinPayload;
+        && frame[2] == kProbeSubCommand && frame[3] >= kProbeMinPayload;
 }
 
 bool isTessaravoltProbeResponse(const uint8_t* report, size_t size)
@@ -30,8 +30,7 @@ bool isTessaravoltProbeResponse(const uint8_t* report, size_t size)
     return frame && frame->size > 0 && isTessaravoltProbeDecodedFrame(frame->data, frame->size);
 }
 
-ProbeResult probeTessaravoltDevice(const ProbeWriteFunction& write, const ProbeReadFunction& read,
-                                   int timeoutMs)
+ProbeResult probeTessaravoltDevice(const ProbeWriteFunction& write, const ProbeReadFunction& read, int timeoutMs)
 {
     using Clock = std::chrono::steady_clock;
 
@@ -53,8 +52,7 @@ ProbeResult probeTessaravoltDevice(const ProbeWriteFunction& write, const ProbeR
         if (now >= deadline)
             break;
         const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        const int wait = static_cast<int>(
-            std::clamp<long long>(remaining, 1, std::numeric_limits<int32_t>::max()));
+        const int wait = static_cast<int>(std::clamp<long long>(remaining, 1, std::numeric_limits<int32_t>::max()));
         const int n = read(buffer, sizeof buffer, wait);
         if (n < 0)
             return ProbeResult::ReadFailed;

@@ -24,8 +24,7 @@ using ProbeReadFunction = std::function<int(uint8_t* buffer, size_t capacity, in
 inline constexpr int kProbeTimeoutMs = 300;
 
 // Sends the battery-information request and waits up to timeoutMs for a valid answer.
-ProbeResult probeTessaravoltDevice(const ProbeWriteFunction& write, const ProbeReadFunction& read,
-                                   int timeoutMs);
+ProbeResult probeTessaravoltDevice(const ProbeWriteFunction& write, const ProbeReadFunction& read, int timeoutMs);
 
 // A battery-information answer (0x10/0x06) with at least 15 payload bytes, as a plaintext frame.
 bool isTessaravoltProbeDecodedFrame(const uint8_t* frame, size_t size);

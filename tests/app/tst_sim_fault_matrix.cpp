@@ -4,8 +4,8 @@
 // burst of writes, one that stays plugged in but falls silent, one that floods the link with
 // unasked reports, and a log export that cannot be written. A second instance and a stale lock
 // concern the real binary: tst_start_up.sh.
-#include "support/main_window.h"
 #include "sim/simulated_power_bank.h"
+#include "support/main_window.h"
 #include "support/simulated_device.h"
 #include "transport/hid_service_api_test_support.h"
 #include "transport/tst_event_log_access.h"
@@ -55,8 +55,8 @@ SimulatedPowerBank::Model model(int abnormal = 12)
     m.abnormalLog = {};
     m.abnormalLog.no = 4;
     for (int seq = 1; seq <= abnormal; ++seq)
-        m.prependEvent(1, {uint16_t(seq), 1760000000u + uint64_t(seq) * 600, 1, 1, uint8_t(1 + seq % 6),
-                           int16_t(500 + seq)});
+        m.prependEvent(
+            1, {uint16_t(seq), 1760000000u + uint64_t(seq) * 600, 1, 1, uint8_t(1 + seq % 6), int16_t(500 + seq)});
     return m;
 }
 
@@ -105,7 +105,10 @@ struct Program : tessaravolt::test::LoadedMain
     HidServiceApi* service() const { return HidServiceApi::instance(); }
 };
 
-Program start() { return Program{tessaravolt::test::loadMainWindow()}; }
+Program start()
+{
+    return Program{tessaravolt::test::loadMainWindow()};
+}
 
 // Every change of the link's connection state, as the GUI thread receives it.
 class LinkWatch : public QObject
@@ -113,8 +116,9 @@ class LinkWatch : public QObject
 public:
     LinkWatch()
     {
-        connect(HidBridge::instance(), &HidBridge::connectedChanged, this,
-                [this](bool connected) { changes << connected; }, Qt::QueuedConnection);
+        connect(
+            HidBridge::instance(), &HidBridge::connectedChanged, this, [this](bool connected) { changes << connected; },
+            Qt::QueuedConnection);
     }
     QList<bool> changes;
 };
@@ -232,12 +236,17 @@ private slots:
                 else if (m.command == 0x31)
                     expected = QStringLiteral("handleInputOutputInfo: no input out info");
                 else if (m.command == 0x11 && m.sub == 0x02)
-                    expected = length == 0 ? QStringLiteral("handleDeviceEvents: no events")
-                                           : QStringLiteral("handleDeviceEvents: invalid event payload length=%1").arg(length);
+                    expected = length == 0
+                        ? QStringLiteral("handleDeviceEvents: no events")
+                        : QStringLiteral("handleDeviceEvents: invalid event payload length=%1").arg(length);
                 else
-                    expected = QStringLiteral("handlePacketReceived: short answer dropped, command=%1, subcmd=%2, len=%3")
-                                   .arg(QString::number(m.command, 16).toUpper()).arg(m.sub).arg(length);
-                const QString row = QStringLiteral("%1/%2 with %3 bytes").arg(m.command, 2, 16).arg(m.sub, 2, 16).arg(length);
+                    expected =
+                        QStringLiteral("handlePacketReceived: short answer dropped, command=%1, subcmd=%2, len=%3")
+                            .arg(QString::number(m.command, 16).toUpper())
+                            .arg(m.sub)
+                            .arg(length);
+                const QString row =
+                    QStringLiteral("%1/%2 with %3 bytes").arg(m.command, 2, 16).arg(m.sub, 2, 16).arg(length);
                 const LogMark mark;
                 bank.sendAnswer(uint8_t(m.command), uint8_t(m.sub), QByteArray(length, '\x5A'));
                 QTRY_VERIFY2(logged(mark, expected) == 1, qPrintable(row));
@@ -299,11 +308,16 @@ private slots:
                 QTRY_VERIFY_WITH_TIMEOUT(service->abnormalLogCacheMeta().value("complete").toBool(), 10000);
                 service->requestActivityEvents(3, 300);
                 service->requestStaticInfo();
-                QVERIFY(bank.waitFor([](const QList<SimulatedPowerBank::Request>& rs) {
-                    return std::count_if(rs.begin(), rs.end(), [](const auto& r) {
-                               return r.command == 0x11 && r.subCommand == 0x02 && r.payload.startsWith('\0');
-                           }) >= 5;
-                }, 10000));
+                QVERIFY(bank.waitFor(
+                    [](const QList<SimulatedPowerBank::Request>& rs) {
+                        return std::count_if(rs.begin(), rs.end(),
+                                             [](const auto& r) {
+                                                 return r.command == 0x11 && r.subCommand == 0x02
+                                                     && r.payload.startsWith('\0');
+                                             })
+                            >= 5;
+                    },
+                    10000));
                 QTRY_VERIFY(!service->getCachedActivityLogs().isEmpty());
             }
             bank.unplug();
@@ -361,7 +375,8 @@ private slots:
             QVERIFY2(!(r.command == 0x11 && r.subCommand == 0x02 && r.payload.startsWith('\0')),
                      "an activity-log request of the lost connection");
             QVERIFY2(!(r.command == 0x11 && r.subCommand == 0x02 && r.payload.size() >= 3
-                       && uint8_t(r.payload.at(0)) == 1 && uint16_t(uint8_t(r.payload.at(1)) | uint8_t(r.payload.at(2)) << 8) >= 7),
+                       && uint8_t(r.payload.at(0)) == 1
+                       && uint16_t(uint8_t(r.payload.at(1)) | uint8_t(r.payload.at(2)) << 8) >= 7),
                      "an abnormal-log request of the lost connection");
         }
         QVERIFY(service->getCachedActivityLogs().isEmpty());
@@ -473,8 +488,8 @@ private slots:
         // Tests run as root here, so a read-only folder would still take the file.
         const QStringList unwritable = {
             dir.filePath(QStringLiteral("plain-file/logs/app_log.txt")), // a folder that cannot be made
-            dir.path(),                                                   // a folder, not a file
-            QStringLiteral("/dev/full"),                                  // a disk that is full
+            dir.path(),                                                  // a folder, not a file
+            QStringLiteral("/dev/full"),                                 // a disk that is full
         };
         LoggerManager::instance() << "exportToUnwritablePlace: marker" << std::endl;
         QObject* dialog = program.window->findChild<QObject*>(QStringLiteral("logSaveDialog"));
@@ -482,7 +497,8 @@ private slots:
         for (const QString& path : unwritable) {
             const auto before = LoggerManager::instance().entries();
             QVERIFY2(!PdfExporter::instance()->exportLog(QUrl::fromLocalFile(path).toString()), qPrintable(path));
-            QVERIFY(QMetaObject::invokeMethod(dialog, "exportLog", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString())));
+            QVERIFY(
+                QMetaObject::invokeMethod(dialog, "exportLog", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString())));
             // The device keeps the log busy meanwhile: whatever was there is still there, in order.
             const auto after = LoggerManager::instance().entries();
             QVERIFY2(after.size() >= before.size(), qPrintable(path));

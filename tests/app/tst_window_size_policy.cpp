@@ -39,9 +39,8 @@ private slots:
         QTest::newRow("ratio NaN") << 1920 << 1080 << nan << QSize(1008, 756) << QSize(1008, 756);
         QTest::newRow("ratio +inf") << 1920 << 1080 << inf << QSize(1008, 756) << QSize(1008, 756);
         QTest::newRow("ratio huge") << 1920 << 1080 << 1e300 << QSize(1008, 756) << QSize(1008, 756);
-        QTest::newRow("huge screen, large ratio") << std::numeric_limits<int>::max()
-                                                  << std::numeric_limits<int>::max() << 32.0
-                                                  << QSize(1440, 1080) << QSize(45, 34);
+        QTest::newRow("huge screen, large ratio") << std::numeric_limits<int>::max() << std::numeric_limits<int>::max()
+                                                  << 32.0 << QSize(1440, 1080) << QSize(45, 34);
     }
 
     void logicalSize()

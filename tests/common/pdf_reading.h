@@ -59,7 +59,8 @@ inline QList<Page> words(const QString& path)
         }
         QString text = m.captured(5);
         text.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-        text.replace(QStringLiteral("&quot;"), QStringLiteral("\"")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        text.replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+            .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
         const QPointF topLeft(m.captured(1).toDouble(), m.captured(2).toDouble());
         const QPointF bottomRight(m.captured(3).toDouble(), m.captured(4).toDouble());
         if (!pages.isEmpty())
@@ -83,7 +84,8 @@ inline QList<Page> lines(const Page& page)
     }
     for (Page& line : out)
         std::sort(line.begin(), line.end(), [](const Word& a, const Word& b) { return a.box.left() < b.box.left(); });
-    std::sort(out.begin(), out.end(), [](const Page& a, const Page& b) { return a.first().box.top() < b.first().box.top(); });
+    std::sort(out.begin(), out.end(),
+              [](const Page& a, const Page& b) { return a.first().box.top() < b.first().box.top(); });
     return out;
 }
 
@@ -129,7 +131,6 @@ struct Geometry
     }
 };
 
-
 // Every line of the report with its words gathered by the cell they stand in, cells joined by
 // " | ": the identity block splits at x 600, a table row (it starts with a date) at its columns.
 inline QStringList cellLines(const QString& path)
@@ -146,7 +147,8 @@ inline QStringList cellLines(const QString& path)
             }
             QStringList cells(starts.size() + 1);
             for (const Word& word : line) {
-                const auto cell = std::count_if(starts.begin(), starts.end(), [&](qreal x) { return word.box.left() >= x - 1; });
+                const auto cell =
+                    std::count_if(starts.begin(), starts.end(), [&](qreal x) { return word.box.left() >= x - 1; });
                 cells[cell] += (cells[cell].isEmpty() ? QString() : QStringLiteral(" ")) + word.text;
             }
             found << cells.join(QStringLiteral(" | "));

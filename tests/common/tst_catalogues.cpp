@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGlyphRun>
-#include <QTextLayout>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <QTextLayout>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
@@ -68,8 +68,7 @@ private:
 
     static QSet<QString> idsUsedByQml(QStringList* files)
     {
-        static const QRegularExpression call(
-            QStringLiteral("(?:qsTrId|QT_TRID_NOOP)\\s*\\(\\s*([\"\'])([^\"\']+)\\1"));
+        static const QRegularExpression call(QStringLiteral("(?:qsTrId|QT_TRID_NOOP)\\s*\\(\\s*([\"\'])([^\"\']+)\\1"));
         QSet<QString> ids;
         QDirIterator it(QStringLiteral(TESSARAVOLT_QML_SOURCE_DIR), {QStringLiteral("*.qml"), QStringLiteral("*.js")},
                         QDir::Files, QDirIterator::Subdirectories);
@@ -113,8 +112,7 @@ private slots:
     void sameIdsWithTexts()
     {
         QStringList problems;
-        for (const auto& [mine, other, tag] :
-             {std::tuple{&m_en, &m_zh, "en"}, std::tuple{&m_zh, &m_en, "zh"}}) {
+        for (const auto& [mine, other, tag] : {std::tuple{&m_en, &m_zh, "en"}, std::tuple{&m_zh, &m_en, "zh"}}) {
             for (const auto& [id, text] : mine->texts) {
                 if (text.trimmed().isEmpty())
                     problems << QStringLiteral("%1: empty text for %2").arg(QLatin1String(tag), id);
@@ -171,8 +169,8 @@ private slots:
     // so every Chinese text depends on an installed CJK font to fall back to.
     void chineseTextsHaveGlyphs()
     {
-        const int id = QFontDatabase::addApplicationFont(
-            QStringLiteral(":/qt/qml/Tessaravolt/app/qml/fonts/Inter-Regular.otf"));
+        const int id =
+            QFontDatabase::addApplicationFont(QStringLiteral(":/qt/qml/Tessaravolt/app/qml/fonts/Inter-Regular.otf"));
         QVERIFY(id >= 0);
         QFont font(QFontDatabase::applicationFontFamilies(id).value(0));
         font.setPixelSize(24);

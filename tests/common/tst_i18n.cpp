@@ -121,8 +121,10 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("language");
         QTest::addColumn<bool>("isEn");
-        QTest::newRow("zh_CN") << "zh_CN" << "zh_CN" << false;
-        QTest::newRow("en_US") << "en_US" << "en_US" << true;
+        QTest::newRow("zh_CN") << "zh_CN"
+                               << "zh_CN" << false;
+        QTest::newRow("en_US") << "en_US"
+                               << "en_US" << true;
     }
 
     void storedChoiceAtStartUp()
@@ -150,14 +152,30 @@ private slots:
         QTest::newRow("en_US") << "en_US.UTF-8" << QString() << "en_US";
         QTest::newRow("de_DE") << "de_DE.UTF-8" << QString() << "en_US";
         QTest::newRow("C") << "C" << QString() << "en_US";
-        QTest::newRow("stored de_DE, system zh_CN") << "zh_CN.UTF-8" << "de_DE" << "zh_CN";
-        QTest::newRow("stored en_GB, system zh_CN") << "zh_CN.UTF-8" << "en_GB" << "zh_CN";
-        QTest::newRow("stored zh_TW, system zh_CN") << "zh_CN.UTF-8" << "zh_TW" << "zh_CN";
-        QTest::newRow("stored zh_TW, system en_US") << "en_US.UTF-8" << "zh_TW" << "en_US";
-        QTest::newRow("stored garbage, system zh_CN") << "zh_CN.UTF-8" << "not a locale" << "zh_CN";
-        QTest::newRow("stored C, system zh_CN") << "zh_CN.UTF-8" << "C" << "zh_CN";
-        QTest::newRow("stored zh_CN, system en_US") << "en_US.UTF-8" << "zh_CN" << "zh_CN";
-        QTest::newRow("stored en_US, system zh_CN") << "zh_CN.UTF-8" << "en_US" << "en_US";
+        QTest::newRow("stored de_DE, system zh_CN") << "zh_CN.UTF-8"
+                                                    << "de_DE"
+                                                    << "zh_CN";
+        QTest::newRow("stored en_GB, system zh_CN") << "zh_CN.UTF-8"
+                                                    << "en_GB"
+                                                    << "zh_CN";
+        QTest::newRow("stored zh_TW, system zh_CN") << "zh_CN.UTF-8"
+                                                    << "zh_TW"
+                                                    << "zh_CN";
+        QTest::newRow("stored zh_TW, system en_US") << "en_US.UTF-8"
+                                                    << "zh_TW"
+                                                    << "en_US";
+        QTest::newRow("stored garbage, system zh_CN") << "zh_CN.UTF-8"
+                                                      << "not a locale"
+                                                      << "zh_CN";
+        QTest::newRow("stored C, system zh_CN") << "zh_CN.UTF-8"
+                                                << "C"
+                                                << "zh_CN";
+        QTest::newRow("stored zh_CN, system en_US") << "en_US.UTF-8"
+                                                    << "zh_CN"
+                                                    << "zh_CN";
+        QTest::newRow("stored en_US, system zh_CN") << "zh_CN.UTF-8"
+                                                    << "en_US"
+                                                    << "en_US";
     }
 
     void systemLocaleAtFirstStart()
@@ -196,15 +214,22 @@ private slots:
         QTest::addColumn<QLocale>("written");
         QTest::addColumn<QString>("applied");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("en to zh") << "en_US" << kZh << "zh_CN" << "zh_CN";
-        QTest::newRow("zh to en") << "zh_CN" << kEn << "en_US" << "en_US";
+        QTest::newRow("en to zh") << "en_US" << kZh << "zh_CN"
+                                  << "zh_CN";
+        QTest::newRow("zh to en") << "zh_CN" << kEn << "en_US"
+                                  << "en_US";
         // The same language by BCP 47 name: nothing changes, nothing is stored.
-        QTest::newRow("zh to zh") << "zh_CN" << QLocale(QStringLiteral("zh_Hans_CN")) << "zh_CN" << "zh_CN";
-        QTest::newRow("en to en") << "en_US" << kEn << "en_US" << "en_US";
+        QTest::newRow("zh to zh") << "zh_CN" << QLocale(QStringLiteral("zh_Hans_CN")) << "zh_CN"
+                                  << "zh_CN";
+        QTest::newRow("en to en") << "en_US" << kEn << "en_US"
+                                  << "en_US";
         // English (United Kingdom) applies English (United States) but is stored by its own name.
-        QTest::newRow("zh to en_GB") << "zh_CN" << kEnGb << "en_US" << "en_GB";
-        QTest::newRow("en to zh_TW") << "en_US" << QLocale(QLocale::Chinese, QLocale::Taiwan) << "en_US" << "zh_TW";
-        QTest::newRow("zh to zh_TW") << "zh_CN" << QLocale(QLocale::Chinese, QLocale::Taiwan) << "en_US" << "zh_TW";
+        QTest::newRow("zh to en_GB") << "zh_CN" << kEnGb << "en_US"
+                                     << "en_GB";
+        QTest::newRow("en to zh_TW") << "en_US" << QLocale(QLocale::Chinese, QLocale::Taiwan) << "en_US"
+                                     << "zh_TW";
+        QTest::newRow("zh to zh_TW") << "zh_CN" << QLocale(QLocale::Chinese, QLocale::Taiwan) << "en_US"
+                                     << "zh_TW";
     }
 
     void setLanguage()

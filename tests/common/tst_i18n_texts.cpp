@@ -31,10 +31,10 @@ private:
     static void addPairs(const char* what, const std::vector<Pair>& pairs)
     {
         for (const Pair& pair : pairs) {
-            QTest::addRow("%s %d en", what, pair.code) << QString::fromLatin1(what) << pair.code << 0 << kEn
-                                                       << QString::fromUtf8(pair.en);
-            QTest::addRow("%s %d zh", what, pair.code) << QString::fromLatin1(what) << pair.code << 0 << kZh
-                                                       << QString::fromUtf8(pair.zh);
+            QTest::addRow("%s %d en", what, pair.code)
+                << QString::fromLatin1(what) << pair.code << 0 << kEn << QString::fromUtf8(pair.en);
+            QTest::addRow("%s %d zh", what, pair.code)
+                << QString::fromLatin1(what) << pair.code << 0 << kZh << QString::fromUtf8(pair.zh);
         }
     }
 
@@ -69,55 +69,65 @@ private slots:
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("expected");
 
-        addPairs("activity", {
-            {0, "Input Charging Initiated", "输入充电启动"},
-            {1, "Input Charging Ended", "输入充电结束"},
-            {2, "Output Charging Initiated", "输出充电启动"},
-            {3, "Output Charging Ended", "输出充电结束"},
-            {4, "Passthrough Charging Initiated", "直通充电启动"},
-            {5, "Passthrough Charging Ended", "直通充电结束"},
-            {6, "A Port Connected", "A端口连接成功"},
-            {7, "A Port Disconnected", "A端口断开连接"},
-            {8, "C1 Port Connected", "C1端口连接成功"},
-            {9, "C1 Port Disconnected", "C1端口断开连接"},
-            {10, "C2 Port Disconnected", "C2端口断开连接"},
-            {11, "C2 Port Connected", "C2端口连接成功"},
-            {12, "Wireless Connected", "无线连接成功"},
-            {13, "Wireless Disconnected", "无线断开连接"},
-            {14, "C3 Port Connected", "C3端口连接成功"},
-            {15, "C3 Port Disconnected", "C3端口断开连接"},
-            {16, "C4 Port Connected", "C4端口连接成功"},
-            {17, "C4 Port Disconnected", "C4端口断开连接"},
-            {18, "Unknown", "未知事件"},
-            {255, "Unknown", "未知事件"},
-        });
-        addPairs("eventStatus", {
-            {0, "Idle", "空闲"},
-            {1, "Discharge", "放电"},
-            {2, "Charge", "充电"},
-            {3, "Passthrouh", "直通充电中"},
-            {4, "Unknown", "未知状态"},
-            {255, "Unknown", "未知状态"},
-        });
-        addPairs("portStatus", {
-            {0, "Idle", "空闲"},
-            {1, "Charge", "充电"},
-            {2, "Discharge", "放电"},
-            {3, "Abnormal", "异常"},
-            {4, "Unknown", "未知端口状态"},
-            {255, "Unknown", "未知端口状态"},
-        });
-        addPairs("portType", {
-            {0, "TYPE-C", "TYPE-C"},
-            {1, "USBA", "USBA"},
-            {2, "Wireless", "Wireless"},
-            {3, "AC", "AC"},
-            {4, "Unknown", "未知端口类型"},
-            {255, "Unknown", "未知端口类型"},
-        });
+        addPairs("activity",
+                 {
+                     {0, "Input Charging Initiated", "输入充电启动"},
+                     {1, "Input Charging Ended", "输入充电结束"},
+                     {2, "Output Charging Initiated", "输出充电启动"},
+                     {3, "Output Charging Ended", "输出充电结束"},
+                     {4, "Passthrough Charging Initiated", "直通充电启动"},
+                     {5, "Passthrough Charging Ended", "直通充电结束"},
+                     {6, "A Port Connected", "A端口连接成功"},
+                     {7, "A Port Disconnected", "A端口断开连接"},
+                     {8, "C1 Port Connected", "C1端口连接成功"},
+                     {9, "C1 Port Disconnected", "C1端口断开连接"},
+                     {10, "C2 Port Disconnected", "C2端口断开连接"},
+                     {11, "C2 Port Connected", "C2端口连接成功"},
+                     {12, "Wireless Connected", "无线连接成功"},
+                     {13, "Wireless Disconnected", "无线断开连接"},
+                     {14, "C3 Port Connected", "C3端口连接成功"},
+                     {15, "C3 Port Disconnected", "C3端口断开连接"},
+                     {16, "C4 Port Connected", "C4端口连接成功"},
+                     {17, "C4 Port Disconnected", "C4端口断开连接"},
+                     {18, "Unknown", "未知事件"},
+                     {255, "Unknown", "未知事件"},
+                 });
+        addPairs("eventStatus",
+                 {
+                     {0, "Idle", "空闲"},
+                     {1, "Discharge", "放电"},
+                     {2, "Charge", "充电"},
+                     {3, "Passthrouh", "直通充电中"},
+                     {4, "Unknown", "未知状态"},
+                     {255, "Unknown", "未知状态"},
+                 });
+        addPairs("portStatus",
+                 {
+                     {0, "Idle", "空闲"},
+                     {1, "Charge", "充电"},
+                     {2, "Discharge", "放电"},
+                     {3, "Abnormal", "异常"},
+                     {4, "Unknown", "未知端口状态"},
+                     {255, "Unknown", "未知端口状态"},
+                 });
+        addPairs("portType",
+                 {
+                     {0, "TYPE-C", "TYPE-C"},
+                     {1, "USBA", "USBA"},
+                     {2, "Wireless", "Wireless"},
+                     {3, "AC", "AC"},
+                     {4, "Unknown", "未知端口类型"},
+                     {255, "Unknown", "未知端口类型"},
+                 });
 
         // Abnormal events: the state matters for code 0 only.
-        const struct { int event; int state; const char* en; const char* zh; } abnormal[] = {
+        const struct
+        {
+            int event;
+            int state;
+            const char* en;
+            const char* zh;
+        } abnormal[] = {
             {0, 0, "OTP Idle-State Overtemperature Protection", "静置高温温度异常已激活"},
             {0, 1, "OTP Discharging Overtemperature Protection", "高温放电保护已激活"},
             {0, 2, "OTP Charging Overtemperature Protection", "高温充电保护已激活"},
@@ -141,12 +151,12 @@ private slots:
 
         // Protocol names are the same in both languages; every code outside the table is "N/A".
         const std::pair<int, const char*> protocols[] = {
-            {0, "N/A"}, {1, "APPLE2.4"}, {2, "SDP"}, {3, "CDP"}, {4, "DCP"}, {5, "HVDCP"}, {6, "QC2.0"},
-            {7, "QC3.0"}, {8, "QC4.0"}, {9, "QC5.0"}, {10, "AFC"}, {11, "FCP"}, {12, "SCP"}, {13, "VOOC"},
-            {14, "UFCS"}, {15, "HyperCharge"}, {16, "QC"}, {17, "N/A"}, {31, "N/A"}, {32, "PD2.0"},
-            {33, "PD3.0"}, {34, "PD3.1"}, {35, "PD3.2"}, {36, "PD"}, {37, "AVS"}, {38, "PD3.3"},
-            {39, "PD3.4"}, {40, "N/A"}, {50, "N/A"}, {51, "APL"}, {52, "PPDE"}, {53, "BPP"}, {54, "Qi"},
-            {55, "Qi2"}, {56, "Qi2.3"}, {57, "Qi2.4"}, {58, "N/A"}, {255, "N/A"},
+            {0, "N/A"},    {1, "APPLE2.4"},     {2, "SDP"},   {3, "CDP"},  {4, "DCP"},    {5, "HVDCP"},  {6, "QC2.0"},
+            {7, "QC3.0"},  {8, "QC4.0"},        {9, "QC5.0"}, {10, "AFC"}, {11, "FCP"},   {12, "SCP"},   {13, "VOOC"},
+            {14, "UFCS"},  {15, "HyperCharge"}, {16, "QC"},   {17, "N/A"}, {31, "N/A"},   {32, "PD2.0"}, {33, "PD3.0"},
+            {34, "PD3.1"}, {35, "PD3.2"},       {36, "PD"},   {37, "AVS"}, {38, "PD3.3"}, {39, "PD3.4"}, {40, "N/A"},
+            {50, "N/A"},   {51, "APL"},         {52, "PPDE"}, {53, "BPP"}, {54, "Qi"},    {55, "Qi2"},   {56, "Qi2.3"},
+            {57, "Qi2.4"}, {58, "N/A"},         {255, "N/A"},
         };
         for (const auto& [code, name] : protocols) {
             for (const QLocale& locale : {kEn, kZh})
@@ -155,7 +165,12 @@ private slots:
         }
 
         // Supported protocols: listed in table order (bits 17 and 18 before 16); 19, 20, 30, 31 ignored.
-        const struct { const char* tag; uint32_t bits; const char* names; } supported[] = {
+        const struct
+        {
+            const char* tag;
+            uint32_t bits;
+            const char* names;
+        } supported[] = {
             {"none", 0u, ""},
             {"0 16 17 18", (1u << 0) | (1u << 16) | (1u << 17) | (1u << 18), "APPLE2.4|PD|QC|BC1.2"},
             {"ignored bits", (1u << 19) | (1u << 20) | (1u << 30) | (1u << 31), ""},
@@ -174,7 +189,13 @@ private slots:
 
         const char* noFaultEn = "System Check Complete|All functions active and available.|--|--";
         const char* noFaultZh = "系统检查完成|设备运行正常。|--|--";
-        const struct { int type; int info; const char* en; const char* zh; } current[] = {
+        const struct
+        {
+            int type;
+            int info;
+            const char* en;
+            const char* zh;
+        } current[] = {
             {1, 0,
              "Over Temperature Protection|Your power bank has detected an unsafe high internal temperature."
              "|Temporary|All functions disabled.",
@@ -253,7 +274,8 @@ private slots:
     {
         QFETCH(QLocale, locale);
         QFETCH(bool, chinese);
-        QCOMPARE(I18n::resolveActivityEvent(18, locale), chinese ? QStringLiteral("未知事件") : QStringLiteral("Unknown"));
+        QCOMPARE(I18n::resolveActivityEvent(18, locale),
+                 chinese ? QStringLiteral("未知事件") : QStringLiteral("Unknown"));
         QCOMPARE(I18n::text("en", "中", locale), chinese ? QStringLiteral("中") : QStringLiteral("en"));
         QCOMPARE(I18n::resolvePortType(2, locale), QStringLiteral("Wireless"));
     }
@@ -263,14 +285,45 @@ private slots:
         QTest::addColumn<int>("offset");
         QTest::addColumn<QString>("abbreviation");
         const std::pair<int, const char*> zones[] = {
-            {-720, "BIT"}, {-660, "SST"}, {-600, "HST"}, {-540, "AKST"}, {-480, "PST"}, {-420, "MST"},
-            {-360, "CST"}, {-300, "EST"}, {-240, "AST"}, {-210, "NST"}, {-180, "BRT"}, {-120, "FNT"},
-            {-60, "CVT"},  {0, "UTC"},    {60, "CET"},   {120, "EET"},  {180, "MSK"},  {240, "GST"},
-            {300, "PKT"},  {330, "IST"},  {360, "BST"},  {420, "WIB"},  {480, "CST"},  {540, "JST"},
-            {570, "ACST"}, {600, "AEST"}, {660, "SBT"},  {720, "NZST"},
+            {-720, "BIT"},
+            {-660, "SST"},
+            {-600, "HST"},
+            {-540, "AKST"},
+            {-480, "PST"},
+            {-420, "MST"},
+            {-360, "CST"},
+            {-300, "EST"},
+            {-240, "AST"},
+            {-210, "NST"},
+            {-180, "BRT"},
+            {-120, "FNT"},
+            {-60, "CVT"},
+            {0, "UTC"},
+            {60, "CET"},
+            {120, "EET"},
+            {180, "MSK"},
+            {240, "GST"},
+            {300, "PKT"},
+            {330, "IST"},
+            {360, "BST"},
+            {420, "WIB"},
+            {480, "CST"},
+            {540, "JST"},
+            {570, "ACST"},
+            {600, "AEST"},
+            {660, "SBT"},
+            {720, "NZST"},
             // Matched exactly: everything else is empty.
-            {45, ""}, {345, ""}, {-270, ""}, {1, ""}, {-1, ""}, {481, ""}, {780, ""}, {-780, ""},
-            {32767, ""}, {-32768, ""},
+            {45, ""},
+            {345, ""},
+            {-270, ""},
+            {1, ""},
+            {-1, ""},
+            {481, ""},
+            {780, ""},
+            {-780, ""},
+            {32767, ""},
+            {-32768, ""},
         };
         for (const auto& [offset, abbreviation] : zones)
             QTest::addRow("%d", offset) << offset << QString::fromLatin1(abbreviation);

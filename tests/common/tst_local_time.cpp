@@ -52,15 +52,22 @@ private slots:
         QTest::addColumn<int>("offset");
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("time");
-        QTest::newRow("epoch") << qint64(0) << 0 << "1970/01/01" << "00:00";
-        QTest::newRow("before the epoch") << qint64(-1) << 0 << "1969/12/31" << "23:59";
-        QTest::newRow("leap day 2000") << qint64(951782400) << 0 << "2000/02/29" << "00:00";
-        QTest::newRow("no leap day 2100") << qint64(4107542400) << 0 << "2100/03/01" << "00:00";
-        QTest::newRow("east of UTC, next day") << qint64(1700000000) << 8 * 3600 << "2023/11/15" << "06:13";
+        QTest::newRow("epoch") << qint64(0) << 0 << "1970/01/01"
+                               << "00:00";
+        QTest::newRow("before the epoch") << qint64(-1) << 0 << "1969/12/31"
+                                          << "23:59";
+        QTest::newRow("leap day 2000") << qint64(951782400) << 0 << "2000/02/29"
+                                       << "00:00";
+        QTest::newRow("no leap day 2100") << qint64(4107542400) << 0 << "2100/03/01"
+                                          << "00:00";
+        QTest::newRow("east of UTC, next day") << qint64(1700000000) << 8 * 3600 << "2023/11/15"
+                                               << "06:13";
         QTest::newRow("west of UTC, day before") << qint64(1700000000 - 22 * 3600) << -5 * 3600 << "2023/11/13"
                                                  << "19:13";
-        QTest::newRow("half-hour zone") << qint64(1700000000) << 5 * 3600 + 1800 << "2023/11/15" << "03:43";
-        QTest::newRow("year below 1000") << qint64(-30610310400) << 0 << "0999/12/31" << "00:00";
+        QTest::newRow("half-hour zone") << qint64(1700000000) << 5 * 3600 + 1800 << "2023/11/15"
+                                        << "03:43";
+        QTest::newRow("year below 1000") << qint64(-30610310400) << 0 << "0999/12/31"
+                                         << "00:00";
     }
 
     void calendar()
@@ -82,10 +89,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("zone");
         QTest::addColumn<qint64>("from");
-        QTest::newRow("Berlin, spring") << QByteArray(kBerlin) << qint64(1711756800);  // 2024-03-30
-        QTest::newRow("Berlin, autumn") << QByteArray(kBerlin) << qint64(1729900800);  // 2024-10-26
-        QTest::newRow("Sydney, autumn") << QByteArray(kSydney) << qint64(1712275200);  // 2024-04-05
-        QTest::newRow("Sydney, spring") << QByteArray(kSydney) << qint64(1727913600);  // 2024-10-03
+        QTest::newRow("Berlin, spring") << QByteArray(kBerlin) << qint64(1711756800); // 2024-03-30
+        QTest::newRow("Berlin, autumn") << QByteArray(kBerlin) << qint64(1729900800); // 2024-10-26
+        QTest::newRow("Sydney, autumn") << QByteArray(kSydney) << qint64(1712275200); // 2024-04-05
+        QTest::newRow("Sydney, spring") << QByteArray(kSydney) << qint64(1727913600); // 2024-10-03
         QTest::newRow("India, no change") << QByteArray(kIndia) << qint64(1711756800);
     }
 
@@ -102,7 +109,9 @@ private slots:
             QVERIFY(expected.valid);
             QVERIFY(got.valid);
             if (got.offsetSeconds != expected.offsetSeconds || got.localMinute != expected.localMinute)
-                QFAIL(qPrintable(QStringLiteral("at %1: offset %2 instead of %3").arg(ts).arg(got.offsetSeconds)
+                QFAIL(qPrintable(QStringLiteral("at %1: offset %2 instead of %3")
+                                     .arg(ts)
+                                     .arg(got.offsetSeconds)
                                      .arg(expected.offsetSeconds)));
         }
     }

@@ -75,16 +75,16 @@ private slots:
     {
         logger() << "a" << 5 << std::endl;
         logger() << std::endl; // nothing pending: no entry
-        logger() << true << false << ' ' << (unsigned short)65535 << ' ' << (short)-1 << ' ' << -12LL << ' '
-                 << 7ULL << ' ' << 4000u << ' ' << std::string("abc") << ' ' << QByteArray("\xe4\xb8\xad")
-                 << ' ' << QString("q") << ' ' << static_cast<const char*>(nullptr) << std::endl;
+        logger() << true << false << ' ' << (unsigned short)65535 << ' ' << (short)-1 << ' ' << -12LL << ' ' << 7ULL
+                 << ' ' << 4000u << ' ' << std::string("abc") << ' ' << QByteArray("\xe4\xb8\xad") << ' '
+                 << QString("q") << ' ' << static_cast<const char*>(nullptr) << std::endl;
         const QString wideText = QStringLiteral("Frame overflowed");
         const QChar* wide = wideText.constData();
         logger() << wide << std::endl;
-        logger() << 1234567 << std::endl; // no grouping
+        logger() << 1234567 << std::endl;                           // no grouping
         logger() << uint8_t(200) << ' ' << int8_t(-3) << std::endl; // byte codes as numbers
-        QCOMPARE(messages(), QStringList({"a5", "10 65535 -1 -12 7 4000 abc \u4e2d q ", "Frame overflowed", "1234567",
-                                          "200 -3"}));
+        QCOMPARE(messages(),
+                 QStringList({"a5", "10 65535 -1 -12 7 4000 abc \u4e2d q ", "Frame overflowed", "1234567", "200 -3"}));
     }
 
     void lineBreaksBecomeSpaces()
@@ -101,11 +101,16 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("escape sequence") << QStringLiteral("t \x1B[2J\x1B]0;x\x07") << QStringLiteral("t \\x1B[2J\\x1B]0;x\\x07");
-        QTest::newRow("NUL, tab, backspace") << QString::fromUtf16(u"a\0b\tc\bd", 7) << QStringLiteral("a\\x00b\\x09c\\x08d");
+        QTest::newRow("escape sequence") << QStringLiteral("t \x1B[2J\x1B]0;x\x07")
+                                         << QStringLiteral("t \\x1B[2J\\x1B]0;x\\x07");
+        QTest::newRow("NUL, tab, backspace")
+            << QString::fromUtf16(u"a\0b\tc\bd", 7) << QStringLiteral("a\\x00b\\x09c\\x08d");
         QTest::newRow("DEL and C1 CSI") << QStringLiteral("x\x7F\u009B31m") << QStringLiteral("x\\x7F\\x9B31m");
-        QTest::newRow("line breaks stay spaces") << QStringLiteral("a\r\n\x1B" "b") << QStringLiteral("a  \\x1Bb");
-        QTest::newRow("printable untouched") << QStringLiteral("\u4e2d \u00A0\u202E ok\\") << QStringLiteral("\u4e2d \u00A0\u202E ok\\");
+        QTest::newRow("line breaks stay spaces") << QStringLiteral("a\r\n\x1B"
+                                                                   "b")
+                                                 << QStringLiteral("a  \\x1Bb");
+        QTest::newRow("printable untouched")
+            << QStringLiteral("\u4e2d \u00A0\u202E ok\\") << QStringLiteral("\u4e2d \u00A0\u202E ok\\");
     }
 
     void controlCharactersAreEscaped()
@@ -186,7 +191,8 @@ private slots:
                                      + LoggerManager::formatTimestamp(entries[0].timestamp) + "  first\n")
                                         .toUtf8();
         QCOMPARE(text, expected);
-        QVERIFY(QRegularExpression("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  second\n").match(text).hasMatch());
+        QVERIFY(
+            QRegularExpression("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  second\n").match(text).hasMatch());
         QCOMPARE(logger().entries().size(), 0);
         QCOMPARE(logger().totalBytes(), 0);
 

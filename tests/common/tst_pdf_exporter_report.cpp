@@ -32,9 +32,9 @@
 #include <thread>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sys/resource.h>
 
 Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
@@ -50,7 +50,9 @@ namespace {
 
 QVariantMap row(const QString& date, const QString& time, const QString& event, const QString& value)
 {
-    return {{QStringLiteral("date"), date}, {QStringLiteral("time"), time}, {QStringLiteral("event"), event},
+    return {{QStringLiteral("date"), date},
+            {QStringLiteral("time"), time},
+            {QStringLiteral("event"), event},
             {QStringLiteral("value"), value}};
 }
 
@@ -133,7 +135,9 @@ void checkUnwritableFolder(const QString& folder)
 class ZoneScope
 {
 public:
-    explicit ZoneScope(const QByteArray& zone) : m_had(qEnvironmentVariableIsSet("TZ")), m_old(qgetenv("TZ"))
+    explicit ZoneScope(const QByteArray& zone)
+        : m_had(qEnvironmentVariableIsSet("TZ"))
+        , m_old(qgetenv("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
@@ -261,7 +265,8 @@ private slots:
             QVERIFY2(text.startsWith(expected[i].first), qPrintable(text));
             const qreal centre = pageLines[i].first().box.center().y();
             const qreal wanted = g.yPt((expected[i].second.first + expected[i].second.second) / 2.0);
-            QVERIFY2(std::abs(centre - wanted) < 3.0, qPrintable(QStringLiteral("%1 at %2, wanted %3").arg(text).arg(centre).arg(wanted)));
+            QVERIFY2(std::abs(centre - wanted) < 3.0,
+                     qPrintable(QStringLiteral("%1 at %2, wanted %3").arg(text).arg(centre).arg(wanted)));
             QVERIFY(pageLines[i].first().box.left() >= g.xPt(180) && pageLines[i].first().box.left() < g.xPt(200));
         }
         // Values stand at x 600, the header's columns at their fifths.
@@ -271,8 +276,9 @@ private slots:
             QVERIFY(std::abs(header[c].box.left() - g.xPt(g.column(c).first)) < 2.0);
 
         const QString image = dir.filePath(QStringLiteral("page"));
-        run(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("300"),
-                                          QStringLiteral("-singlefile"), path, image});
+        run(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-gray"), QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-singlefile"), path,
+             image});
         const QImage page(image + QStringLiteral(".pgm"));
         QVERIFY(!page.isNull());
         const qreal marginX = g.marginsPt.left() * 300 / 72;
@@ -320,9 +326,9 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("readers.pdf"));
-        QVERIFY(PdfExporter::instance()->exportDiagnosticReport(path, QStringLiteral("TV-20K Pro"), QStringLiteral("SN 42/7"),
-                                                                QStringLiteral("HW 1.0"), QStringLiteral("FW 2.3.4"), activity,
-                                                                abnormal));
+        QVERIFY(PdfExporter::instance()->exportDiagnosticReport(path, QStringLiteral("TV-20K Pro"),
+                                                                QStringLiteral("SN 42/7"), QStringLiteral("HW 1.0"),
+                                                                QStringLiteral("FW 2.3.4"), activity, abnormal));
         const QString text = layoutText(path);
         QVERIFY(text.startsWith(QStringLiteral("Diagnostic Report")));
         const QStringList found = cellLines(path);
@@ -345,7 +351,8 @@ private slots:
         for (const QChar c : text) {
             // Kangxi radicals and CJK compatibility ideographs: what a face with its own mapping
             // of the ideographs gives back.
-            QVERIFY2(!(c.unicode() >= 0x2F00 && c.unicode() <= 0x2FDF) && !(c.unicode() >= 0xF900 && c.unicode() <= 0xFAFF),
+            QVERIFY2(!(c.unicode() >= 0x2F00 && c.unicode() <= 0x2FDF)
+                         && !(c.unicode() >= 0xF900 && c.unicode() <= 0xFAFF),
                      qPrintable(QStringLiteral("U+%1").arg(c.unicode(), 4, 16)));
         }
     }
@@ -383,8 +390,9 @@ private slots:
                 faces << line.section(QLatin1Char(' '), 0, 0);
         }
         faces.sort();
-        QCOMPARE(faces, (QStringList{QStringLiteral("LiberationSans"), QStringLiteral("LiberationSans-Bold"),
-                                     QStringLiteral("WenQuanYiMicroHei")}));
+        QCOMPARE(faces,
+                 (QStringList{QStringLiteral("LiberationSans"), QStringLiteral("LiberationSans-Bold"),
+                              QStringLiteral("WenQuanYiMicroHei")}));
         QVERIFY(layoutText(path).contains(QStringLiteral("高温放电保护已激活")));
     }
 
@@ -437,11 +445,12 @@ private slots:
                                                "twice in one hour, on cells two and four");
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("long.pdf"));
-        QVERIFY(exportReport(path,
-                             {row("2026/01/01", "00:00 UTC", QStringLiteral("Charging"), "V1"),
-                              row("2026/01/01", "00:00 UTC", longest, "V2"), row("2026/01/01", "00:00 UTC", chinese, "V3"),
-                              row("2026/01/01", "00:00 UTC", endless, "V4")},
-                             {}));
+        QVERIFY(
+            exportReport(path,
+                         {row("2026/01/01", "00:00 UTC", QStringLiteral("Charging"), "V1"),
+                          row("2026/01/01", "00:00 UTC", longest, "V2"), row("2026/01/01", "00:00 UTC", chinese, "V3"),
+                          row("2026/01/01", "00:00 UTC", endless, "V4")},
+                         {}));
         const Geometry& g = Geometry::a4();
         const auto [eventLeft, eventRight] = g.column(2);
         const QList<Page> pageLines = lines(words(path).first());
@@ -462,7 +471,10 @@ private slots:
         for (const QString& key : eventWords.keys()) {
             const Page& event = eventWords[key];
             QVERIFY2(event.last().box.right() <= g.xPt(eventRight) + 0.5,
-                     qPrintable(QStringLiteral("%1 ends at %2, cell at %3").arg(key).arg(event.last().box.right()).arg(g.xPt(eventRight))));
+                     qPrintable(QStringLiteral("%1 ends at %2, cell at %3")
+                                    .arg(key)
+                                    .arg(event.last().box.right())
+                                    .arg(g.xPt(eventRight))));
             QVERIFY(event.first().box.left() >= g.xPt(eventLeft) - 0.5);
         }
         // Smaller, but whole.
@@ -484,8 +496,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("odd.pdf"));
-        const QVariantList list{QVariant(314159), QVariantMap{{QStringLiteral("event"), QStringLiteral("Only an event")}},
-                                QVariant(), QVariantMap{{QStringLiteral("value"), 98765}}};
+        const QVariantList list{QVariant(314159),
+                                QVariantMap{{QStringLiteral("event"), QStringLiteral("Only an event")}}, QVariant(),
+                                QVariantMap{{QStringLiteral("value"), 98765}}};
         QVERIFY(exportReport(path, list, list));
         const QString text = layoutText(path);
         QCOMPARE(text.count(QStringLiteral("Only an event")), 2);
@@ -502,16 +515,18 @@ private slots:
         QQmlEngine engine;
         engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
         QQmlComponent component(&engine);
-        component.setData("import QtQuick\nimport Tessaravolt\nQtObject {\n"
-                          "    property string path\n"
-                          "    function run() {\n"
-                          "        return PdfExporter.exportDiagnosticReport(path, 'TV-20K', 'SN1', 'H1', 'F1',\n"
-                          "            [{date: '2026/01/01', time: '08:00 CST', event: '高温放电保护已激活', value: '-25.5 °C',\n"
-                          "              ts: 1767225600, status: 1}],\n"
-                          "            [{date: '2026/01/02', time: '09:00 CST', event: 'OVP Protection Activated', value: '12 V'}, 7])\n"
-                          "    }\n"
-                          "}\n",
-                          QUrl(QStringLiteral("qrc:/pdf_exporter_report_test/Caller.qml")));
+        component.setData(
+            "import QtQuick\nimport Tessaravolt\nQtObject {\n"
+            "    property string path\n"
+            "    function run() {\n"
+            "        return PdfExporter.exportDiagnosticReport(path, 'TV-20K', 'SN1', 'H1', 'F1',\n"
+            "            [{date: '2026/01/01', time: '08:00 CST', event: '高温放电保护已激活', value: '-25.5 °C',\n"
+            "              ts: 1767225600, status: 1}],\n"
+            "            [{date: '2026/01/02', time: '09:00 CST', event: 'OVP Protection Activated', value: '12 V'}, "
+            "7])\n"
+            "    }\n"
+            "}\n",
+            QUrl(QStringLiteral("qrc:/pdf_exporter_report_test/Caller.qml")));
         std::unique_ptr<QObject> caller(component.create());
         QVERIFY2(caller, qPrintable(component.errorString()));
         caller->setProperty("path", QUrl::fromLocalFile(path).toString());
@@ -548,7 +563,8 @@ private slots:
         const QString folder = dir.filePath(QStringLiteral("with space"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QLatin1Char('/') + name;
-        QVERIFY(exportReport(asUrl ? QUrl::fromLocalFile(path).toString() : path, numberedRows(3, QLatin1Char('A')), {}));
+        QVERIFY(
+            exportReport(asUrl ? QUrl::fromLocalFile(path).toString() : path, numberedRows(3, QLatin1Char('A')), {}));
         QCOMPARE(entriesOf(folder), QStringList{written});
         QCOMPARE(pageCount(folder + QLatin1Char('/') + written), 1);
     }
@@ -571,7 +587,8 @@ private slots:
         QVERIFY(!exportReport(QStringLiteral("file:"), {}, {}));
         // A missing folder is not created.
         QVERIFY(!exportReport(dir.filePath(QStringLiteral("missing/deeper/report")), {}, {}));
-        QVERIFY(!exportReport(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing/report.pdf"))).toString(), {}, {}));
+        QVERIFY(
+            !exportReport(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing/report.pdf"))).toString(), {}, {}));
         QVERIFY(entriesOf(dir.path()).isEmpty());
         // A folder standing at the name is left alone.
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("taken.pdf"))));
@@ -597,7 +614,8 @@ private slots:
         limited.rlim_cur = 40000;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const bool written = exportReport(path, numberedRows(1000, QLatin1Char('A')), numberedRows(1000, QLatin1Char('B')));
+        const bool written =
+            exportReport(path, numberedRows(1000, QLatin1Char('A')), numberedRows(1000, QLatin1Char('B')));
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!written);
@@ -631,12 +649,15 @@ private slots:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                              QCoreApplication::applicationFilePath(), QStringLiteral("folderBecomesUnwritableChild")});
+        child.start(setpriv,
+                    {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                     QCoreApplication::applicationFilePath(), QStringLiteral("folderBecomesUnwritableChild")});
         QVERIFY(child.waitForFinished(120000));
         const QString output = QString::fromUtf8(child.readAll());
-        QVERIFY2(child.exitCode() == 0 && output.contains(QStringLiteral("PASS   : TestPdfExporterReport::folderBecomesUnwritableChild()")),
-                 qPrintable(output));
+        QVERIFY2(
+            child.exitCode() == 0
+                && output.contains(QStringLiteral("PASS   : TestPdfExporterReport::folderBecomesUnwritableChild()")),
+            qPrintable(output));
     }
 
     void folderBecomesUnwritableChild()
@@ -659,14 +680,17 @@ private slots:
         env.insert(QStringLiteral("TESSARAVOLT_SMALL_FS"), dir.path());
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(unshare, {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
-                              QStringLiteral("mount -t tmpfs -o size=256k tmpfs \"$1\" || exit 77; exec \"$2\" smallFileSystemChild"),
-                              QStringLiteral("sh"), dir.path(), QCoreApplication::applicationFilePath()});
+        child.start(
+            unshare,
+            {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+             QStringLiteral("mount -t tmpfs -o size=256k tmpfs \"$1\" || exit 77; exec \"$2\" smallFileSystemChild"),
+             QStringLiteral("sh"), dir.path(), QCoreApplication::applicationFilePath()});
         QVERIFY(child.waitForFinished(120000));
         const QString output = QString::fromUtf8(child.readAll());
         if (child.exitCode() == 77 || output.contains(QStringLiteral("unshare: ")))
             QSKIP(qPrintable(QStringLiteral("no private mount here: ") + output.left(200)));
-        QVERIFY2(child.exitCode() == 0 && output.contains(QStringLiteral("PASS   : TestPdfExporterReport::smallFileSystemChild()")),
+        QVERIFY2(child.exitCode() == 0
+                     && output.contains(QStringLiteral("PASS   : TestPdfExporterReport::smallFileSystemChild()")),
                  qPrintable(output));
         QVERIFY(entriesOf(dir.path()).isEmpty());
     }

@@ -80,7 +80,8 @@ private slots:
                                      && !EventLogTestAccess::state(*api, 0).busy()
                                      && !EventLogTestAccess::state(*api, 1).busy(),
                                  15000);
-        QTRY_VERIFY_WITH_TIMEOUT(!modelNo.isEmpty() && !serialNo.isEmpty() && !hardware.isEmpty() && !firmware.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !modelNo.isEmpty() && !serialNo.isEmpty() && !hardware.isEmpty() && !firmware.isEmpty(), 10000);
 
         const QVariantList activity = api->getCachedActivityLogs();
         const QVariantList abnormal = api->getCachedAbnormalLogs();
@@ -91,8 +92,9 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Diagnostic report"));
-        QVERIFY(PdfExporter::instance()->exportDiagnosticReport(QUrl::fromLocalFile(path).toString(), identity[0], identity[1],
-                                                                identity[2], identity[3], activity, abnormal));
+        QVERIFY(PdfExporter::instance()->exportDiagnosticReport(QUrl::fromLocalFile(path).toString(), identity[0],
+                                                                identity[1], identity[2], identity[3], activity,
+                                                                abnormal));
         const QString file = path + QStringLiteral(".pdf");
         const QString info = run(QStringLiteral("pdfinfo"), {file});
         QVERIFY2(info.contains(QStringLiteral("Page size:       595 x 842 pts (A4)")), qPrintable(info));

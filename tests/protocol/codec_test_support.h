@@ -48,8 +48,7 @@ inline std::vector<uint8_t> envelopeAround(const std::vector<uint8_t>& cipher, u
     report[2] = seq;
     report[3] = static_cast<uint8_t>(cipher.size());
     std::copy(cipher.begin(), cipher.end(), report.begin() + 4);
-    storeLe16(report.data() + 4 + cipher.size(),
-              tessaravolt::common::crc16(report.data() + 2, 2 + cipher.size()));
+    storeLe16(report.data() + 4 + cipher.size(), tessaravolt::common::crc16(report.data() + 2, 2 + cipher.size()));
     report[6 + cipher.size()] = 0x0D;
     report[7 + cipher.size()] = 0x0A;
     return report;
@@ -78,10 +77,17 @@ inline std::vector<uint8_t> plainFrame(uint8_t cmd, uint8_t sub, const std::vect
 
 inline const QStringList& decodeMessages()
 {
-    static const QStringList messages{
-        "Frame data is null", "Frame too short", "Invalid frame header", "Frame overflowed", "CRC mismatch",
-        "Decrypt HID data failure", "Protocol frame to short", "Invalid protocol header",
-        "Payload exceeds HID protocol maximum", "Protocol frame overflowed", "CRC protocol mismatch"};
+    static const QStringList messages{"Frame data is null",
+                                      "Frame too short",
+                                      "Invalid frame header",
+                                      "Frame overflowed",
+                                      "CRC mismatch",
+                                      "Decrypt HID data failure",
+                                      "Protocol frame to short",
+                                      "Invalid protocol header",
+                                      "Payload exceeds HID protocol maximum",
+                                      "Protocol frame overflowed",
+                                      "CRC protocol mismatch"};
     return messages;
 }
 

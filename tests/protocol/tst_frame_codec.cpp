@@ -47,10 +47,7 @@ private slots:
         QCOMPARE(common::crc16(reinterpret_cast<const uint8_t*>(input.constData()), size_t(input.size())),
                  uint16_t(crc));
     }
-    void crc16OfNullIsTheInitialValue()
-    {
-        QCOMPARE(common::crc16(nullptr, 5), uint16_t(0xFFFF));
-    }
+    void crc16OfNullIsTheInitialValue() { QCOMPARE(common::crc16(nullptr, 5), uint16_t(0xFFFF)); }
 
     void teaMatchesThePublishedVector()
     {
@@ -65,9 +62,18 @@ private slots:
 
     void calcEncLen()
     {
-        const std::array<std::pair<uint16_t, uint16_t>, 12> cases{{
-            {0, 0}, {1, 8}, {6, 8}, {7, 16}, {14, 16}, {15, 24}, {46, 48}, {47, 56}, {54, 56}, {55, 0}, {64, 0},
-            {65535, 0}}};
+        const std::array<std::pair<uint16_t, uint16_t>, 12> cases{{{0, 0},
+                                                                   {1, 8},
+                                                                   {6, 8},
+                                                                   {7, 16},
+                                                                   {14, 16},
+                                                                   {15, 24},
+                                                                   {46, 48},
+                                                                   {47, 56},
+                                                                   {54, 56},
+                                                                   {55, 0},
+                                                                   {64, 0},
+                                                                   {65535, 0}}};
         for (const auto& [n, m] : cases)
             QVERIFY2(comp_tea_calc_enc_len(n) == m, qPrintable(QString::number(n)));
     }
@@ -116,7 +122,16 @@ private slots:
         const auto untouched = [&out] {
             return std::all_of(out, out + sizeof out, [](uint8_t b) { return b == 0xEE; });
         };
-        struct Case { const char* name; const uint8_t* key; const uint8_t* in; uint16_t n; bool outNull; bool lenNull; uint16_t capacity; };
+        struct Case
+        {
+            const char* name;
+            const uint8_t* key;
+            const uint8_t* in;
+            uint16_t n;
+            bool outNull;
+            bool lenNull;
+            uint16_t capacity;
+        };
         const Case cases[] = {
             {"null key", nullptr, data, 6, false, false, 64},
             {"null in", kEncKey, nullptr, 6, false, false, 64},
@@ -131,7 +146,9 @@ private slots:
             uint16_t length = c.capacity;
             uint8_t state = 0x5A;
             QVERIFY2(protocol::teaEncryptWithFillerState(c.key, c.in, c.n, c.outNull ? nullptr : out,
-                                                         c.lenNull ? nullptr : &length, state) == 0, c.name);
+                                                         c.lenNull ? nullptr : &length, state)
+                         == 0,
+                     c.name);
             QVERIFY2(untouched() && length == c.capacity && state == 0x5A, c.name);
             QVERIFY2(comp_tea_encrypt(c.key, c.in, c.n, c.outNull ? nullptr : out, c.lenNull ? nullptr : &length) == 0,
                      c.name);
@@ -280,13 +297,15 @@ private slots:
         QTest::newRow("sequence byte under the CRC") << seqChanged << "CRC mismatch";
 
         QTest::newRow("cipher length 0") << envelopeAround({}) << "Decrypt HID data failure";
-        QTest::newRow("cipher length 12") << envelopeAround(std::vector<uint8_t>(12, 0x44)) << "Decrypt HID data failure";
-        QTest::newRow("cipher length 72") << envelopeAround(std::vector<uint8_t>(72, 0x44)) << "Decrypt HID data failure";
+        QTest::newRow("cipher length 12")
+            << envelopeAround(std::vector<uint8_t>(12, 0x44)) << "Decrypt HID data failure";
+        QTest::newRow("cipher length 72")
+            << envelopeAround(std::vector<uint8_t>(72, 0x44)) << "Decrypt HID data failure";
         QTest::newRow("embedded length too small for block")
             << envelopeAround(encipherBlocks({6, 0, 0xAA, 0x10, 0x07, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}))
             << "Decrypt HID data failure";
-        QTest::newRow("embedded length 0") << envelopeAround(encipherBlocks(std::vector<uint8_t>(8, 0)))
-                                           << "Decrypt HID data failure";
+        QTest::newRow("embedded length 0")
+            << envelopeAround(encipherBlocks(std::vector<uint8_t>(8, 0))) << "Decrypt HID data failure";
 
         QTest::newRow("plaintext of 5") << envelope({0xAA, 0x10, 0x07, 0x00, 0x00}) << "Protocol frame to short";
         QTest::newRow("plaintext of 1") << envelope({0xAA}) << "Protocol frame to short";

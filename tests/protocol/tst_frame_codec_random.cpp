@@ -67,10 +67,18 @@ private slots:
                     b = byte();
                 auto plain = plainFrame(byte(), byte(), payload);
                 switch (below(4)) {
-                case 0: plain[below(plain.size())] = byte(); break;
-                case 1: plain[3] = byte(); break;
-                case 2: plain.resize(1 + below(plain.size())); break;
-                default: plain.push_back(byte()); break;
+                case 0:
+                    plain[below(plain.size())] = byte();
+                    break;
+                case 1:
+                    plain[3] = byte();
+                    break;
+                case 2:
+                    plain.resize(1 + below(plain.size()));
+                    break;
+                default:
+                    plain.push_back(byte());
+                    break;
                 }
                 if (plain.size() > 54)
                     plain.resize(54);

@@ -20,7 +20,7 @@ public:
     }
 
 public slots:
-    void qmlEngineAvailable(QQmlEngine *engine)
+    void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         const QString dir = QDir::current().absoluteFilePath(QStringLiteral("health-screenshots"));

@@ -1,9 +1,9 @@
 #include "common/i18n.h"
-#include "support/main_window.h"
 #include "common/logger_manager.h"
+#include "support/main_window.h"
+#include "support/screenshots.h"
 #include "transport/hid_auto_connect.h"
 #include "transport/hid_service_api.h"
-#include "support/screenshots.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,7 +43,8 @@ struct MainWindow : tessaravolt::test::LoadedMain
         QList<QVariant> held = args;
         for (int i = 0; i < held.size(); ++i)
             a[i] = Q_ARG(QVariant, held[i]);
-        const bool ok = QMetaObject::invokeMethod(window, function, Q_RETURN_ARG(QVariant, result), a[0], a[1], a[2], a[3]);
+        const bool ok =
+            QMetaObject::invokeMethod(window, function, Q_RETURN_ARG(QVariant, result), a[0], a[1], a[2], a[3]);
         if (!ok)
             qWarning("cannot call %s", function);
         return result;
@@ -64,7 +65,10 @@ void setEnglish(bool english)
         I18n::instance()->toggleLanguage();
 }
 
-QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("shell-screenshots")); }
+QDir screenshotDir()
+{
+    return tessaravolt::test::screenshotDir(QStringLiteral("shell-screenshots"));
+}
 
 bool near(QRgb pixel, QRgb expected, int tolerance = 6)
 {
@@ -237,8 +241,8 @@ private slots:
         // Not connected: the idle text, whatever the title.
         QCOMPARE(main.window->property("realTitle").toString(), QStringLiteral("Be Ready for Today."));
         // A loss, as the auto-connect object announces it.
-        auto* autoConnect = main.engine->singletonInstance<HidAutoConnect*>(
-            qmlTypeId("Tessaravolt", 1, 0, "HidAutoConnect"));
+        auto* autoConnect =
+            main.engine->singletonInstance<HidAutoConnect*>(qmlTypeId("Tessaravolt", 1, 0, "HidAutoConnect"));
         QVERIFY(autoConnect && !autoConnect->connected());
         emit autoConnect->connectedChanged();
         QCOMPARE(main.window->property("cachedBrightness").toInt(), 0);
@@ -311,11 +315,12 @@ private slots:
         QTRY_VERIFY(dialog->property("visible").toBool());
 
         const QString proposed = dialog->property("currentFile").toUrl().toString();
-        const QString folder = QUrl::fromLocalFile(withDocuments ? home.filePath(QStringLiteral("Documents"))
-                                                                 : home.path()).toString();
-        QVERIFY2(QRegularExpression(QStringLiteral("^%1/app_log_\\d{4}(_\\d\\d){5}_1_0_8$")
-                                        .arg(QRegularExpression::escape(folder)))
-                     .match(proposed).hasMatch(),
+        const QString folder =
+            QUrl::fromLocalFile(withDocuments ? home.filePath(QStringLiteral("Documents")) : home.path()).toString();
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^%1/app_log_\\d{4}(_\\d\\d){5}_1_0_8$").arg(QRegularExpression::escape(folder)))
+                     .match(proposed)
+                     .hasMatch(),
                  qPrintable(proposed));
         QMetaObject::invokeMethod(dialog, "close");
 
@@ -372,8 +377,8 @@ private slots:
         for (const bool english : {true, false}) {
             setEnglish(english);
             const QImage image = main.window->grabWindow();
-            QVERIFY(image.save(screenshotDir().filePath(english ? QStringLiteral("idle-en.png")
-                                                                : QStringLiteral("idle-zh.png"))));
+            QVERIFY(image.save(
+                screenshotDir().filePath(english ? QStringLiteral("idle-en.png") : QStringLiteral("idle-zh.png"))));
             QCOMPARE(image.size(), QSize(1440, 1080));
             QVERIFY(near(image.pixel(700, 20), qRgb(0x1E, 0x1E, 0x1E)));
             QVERIFY(near(image.pixel(20, 1060), qRgb(0x1E, 0x1E, 0x1E)));
@@ -390,8 +395,9 @@ private slots:
             QQuickItem* page = qvariant_cast<QQuickItem*>(loader->property("item"));
             QQuickItem* prompt = page->findChild<QQuickItem*>(QStringLiteral("prompt"));
             const QString text = prompt->property("text").toString();
-            QCOMPARE(text, english ? QStringLiteral("Please connect device via USB-C.")
-                                   : QStringLiteral("请将设备通过USB-C插入进行连接"));
+            QCOMPARE(text,
+                     english ? QStringLiteral("Please connect device via USB-C.")
+                             : QStringLiteral("请将设备通过USB-C插入进行连接"));
             QVERIFY2(hasAllGlyphs(prompt->property("font").value<QFont>(), text), "a character has no glyph");
             // The idle header is not translated.
             QCOMPARE(main.item("headerText")->property("text").toString(), QStringLiteral("Be Ready for Today."));

@@ -11,7 +11,7 @@ class PowerTestSetup : public QObject
 {
     Q_OBJECT
 public slots:
-    void qmlEngineAvailable(QQmlEngine *engine)
+    void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         const QString dir = QDir::current().absoluteFilePath(QStringLiteral("power-screenshots"));

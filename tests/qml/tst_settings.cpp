@@ -11,7 +11,7 @@ class SettingsTestSetup : public QObject
 {
     Q_OBJECT
 public slots:
-    void qmlEngineAvailable(QQmlEngine *engine)
+    void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         const QString dir = QDir::current().absoluteFilePath(QStringLiteral("settings-screenshots"));

@@ -6,9 +6,9 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/screenshots.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
-#include "support/screenshots.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -48,7 +48,10 @@ int drawnPixels(const QImage& image, const QRect& area)
     return drawn;
 }
 
-QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("device-text-screenshots")); }
+QDir screenshotDir()
+{
+    return tessaravolt::test::screenshotDir(QStringLiteral("device-text-screenshots"));
+}
 
 // Records every connection made to it; the window must make none.
 class HttpWitness : public QObject
@@ -134,8 +137,7 @@ private slots:
         // Text is drawn in the header's line; nothing below it down to the sidebar (no heading, no
         // picture box), and nothing left of its place over the title image's gap.
         const int lineBottom = int(header->y() + header->height()) + 2;
-        QVERIFY(drawnPixels(grab, QRect(QPoint(int(kHeaderLeftLimit), int(header->y())),
-                                        QPoint(1340, lineBottom)))
+        QVERIFY(drawnPixels(grab, QRect(QPoint(int(kHeaderLeftLimit), int(header->y())), QPoint(1340, lineBottom)))
                 > 200);
         QCOMPARE(drawnPixels(grab, QRect(QPoint(200, lineBottom + 1), QPoint(1340, 118))), 0);
         QCOMPARE(drawnPixels(grab, QRect(QPoint(200, 40), QPoint(int(kHeaderLeftLimit) - 2, 118))), 0);

@@ -4,10 +4,10 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/screenshots.h"
 #include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
-#include "support/screenshots.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -38,15 +38,17 @@ namespace {
 
 using tessaravolt::test::supportedIdentity;
 
-QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("diagnostics-screenshots")); }
+QDir screenshotDir()
+{
+    return tessaravolt::test::screenshotDir(QStringLiteral("diagnostics-screenshots"));
+}
 
 // The sequence numbers of a log as the table must show them: newest first, then highest number.
 QList<int> expectedOrder(const QList<SimulatedPowerBank::EventRecord>& records)
 {
     QList<SimulatedPowerBank::EventRecord> sorted = records;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
-        return a.ts != b.ts ? a.ts > b.ts : a.seq > b.seq;
-    });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.ts != b.ts ? a.ts > b.ts : a.seq > b.seq; });
     QList<int> out;
     for (const auto& r : sorted)
         out << r.seq;
@@ -99,18 +101,17 @@ struct DiagnosticsWindow : tessaravolt::test::LoadedMain
             out << page()->property(name).toString();
         return out;
     }
-    void showLog(bool activity) const
-    {
-        QMetaObject::invokeMethod(page(), "showLog", Q_ARG(QVariant, activity));
-    }
+    void showLog(bool activity) const { QMetaObject::invokeMethod(page(), "showLog", Q_ARG(QVariant, activity)); }
     // Statistics asked for now, and their answer handled.
     bool askStatistics(const SimulatedPowerBank& bank) const
     {
         const int before = statisticsAnswers(bank);
-        if (!bank.waitUntil([&] {
-                HidServiceApi::instance()->requestStatisticEvents();
-                return statisticsAnswers(bank) > before;
-            }, 8000))
+        if (!bank.waitUntil(
+                [&] {
+                    HidServiceApi::instance()->requestStatisticEvents();
+                    return statisticsAnswers(bank) > before;
+                },
+                8000))
             return false;
         QTest::qWait(400);
         return true;
@@ -233,7 +234,8 @@ private slots:
         HidServiceApi* api = HidServiceApi::instance();
         QTRY_COMPARE_WITH_TIMEOUT(main.seqs().size(), 36, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(api->getCachedAbnormalLogs().size(), 12, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(main.page()->property("productSn").toString(), QStringLiteral("TV25K140-0001234"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main.page()->property("productSn").toString(), QStringLiteral("TV25K140-0001234"),
+                                  5000);
 
         QObject* dialog = nullptr;
         for (QObject* o : main.page()->findChildren<QObject*>(QStringLiteral("pdfSaveDialog")))
@@ -266,7 +268,8 @@ private slots:
         pressButton();
         QTRY_VERIFY(dialog->property("visible").toBool());
         proposed = dialog->property("currentFile").toUrl().toLocalFile();
-        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(home.filePath(QStringLiteral("Documents"))).absoluteFilePath());
+        QCOMPARE(QFileInfo(proposed).absolutePath(),
+                 QFileInfo(home.filePath(QStringLiteral("Documents"))).absoluteFilePath());
 
         // The user types a name into the dialog and presses Return, in the proposed folder.
         const auto chooseFile = [&](const QString& fileName) {
@@ -301,12 +304,12 @@ private slots:
         pdftotext.start(QStringLiteral("pdftotext"), {written, QStringLiteral("-")});
         QVERIFY(pdftotext.waitForFinished(20000));
         const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-        for (const QString& expected : {QStringLiteral("TV-25K140"), QStringLiteral("TV25K140-0001234"),
-                                        QStringLiteral("HW 1.2"), QStringLiteral("FW 1.0.8"),
-                                        QStringLiteral("UVP Protection Activated"), QStringLiteral("11.3 V"),
-                                        I18n::resolveActivityEvent(bank.model().activityLog.records.first().info,
-                                                                   I18n::instance()->language())})
-            QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" missing in:\n") + text.left(2000)));
+        for (const QString& expected :
+             {QStringLiteral("TV-25K140"), QStringLiteral("TV25K140-0001234"), QStringLiteral("HW 1.2"),
+              QStringLiteral("FW 1.0.8"), QStringLiteral("UVP Protection Activated"), QStringLiteral("11.3 V"),
+              I18n::resolveActivityEvent(bank.model().activityLog.records.first().info, I18n::instance()->language())})
+            QVERIFY2(text.contains(expected),
+                     qPrintable(expected + QStringLiteral(" missing in:\n") + text.left(2000)));
 
         // The same file again: nothing is written until the user confirms.
         {
@@ -328,7 +331,8 @@ private slots:
             QCOMPARE(content(), QByteArray("kept"));
             if (again == written) {
                 QTest::qWait(100);
-                QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-report-replace-en.png"))));
+                QVERIFY(main.window->grabWindow().save(
+                    screenshotDir().filePath(QStringLiteral("sim-report-replace-en.png"))));
             }
             QQuickItem* cancel = main.item("replaceCancel");
             QVERIFY(cancel);

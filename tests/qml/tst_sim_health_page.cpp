@@ -6,8 +6,8 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
-#include "transport/hid_bridge.h"
 #include "support/screenshots.h"
+#include "transport/hid_bridge.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -88,7 +88,7 @@ struct HealthView
             if (!i->property("isTotal").isValid() || !i->isVisible())
                 continue;
             out << named(i, QStringLiteral("cellLabel"))->property("text").toString() + QLatin1Char('=')
-                       + named(i, QStringLiteral("cellVoltage"))->property("text").toString();
+                    + named(i, QStringLiteral("cellVoltage"))->property("text").toString();
         }
         return out.join(QLatin1Char(' '));
     }
@@ -122,9 +122,15 @@ struct MainWindow : tessaravolt::test::LoadedMain
     }
 };
 
-QString voltageText(int millivolts) { return QString::number(millivolts / 1000.0, 'f', 2) + QStringLiteral(" V"); }
+QString voltageText(int millivolts)
+{
+    return QString::number(millivolts / 1000.0, 'f', 2) + QStringLiteral(" V");
+}
 
-QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("health-screenshots")); }
+QDir screenshotDir()
+{
+    return tessaravolt::test::screenshotDir(QStringLiteral("health-screenshots"));
+}
 
 } // namespace
 
@@ -199,8 +205,8 @@ private slots:
             const QImage image = main.window->grabWindow();
             QVERIFY(image.save(dir.filePath(english ? QStringLiteral("sim-health-fault-en.png")
                                                     : QStringLiteral("sim-health-fault-zh.png"))));
-            QCOMPARE(main.health().faultTitle(), english ? QStringLiteral("Under Voltage Protection")
-                                                         : QStringLiteral("低压保护"));
+            QCOMPARE(main.health().faultTitle(),
+                     english ? QStringLiteral("Under Voltage Protection") : QStringLiteral("低压保护"));
             // Every text of the fault form is drawn whole inside the panel.
             QQuickItem* panel = main.health().fault();
             const QRectF panelRect = panel->mapRectToScene(QRectF(0, 0, panel->width(), panel->height()));

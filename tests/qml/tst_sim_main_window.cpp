@@ -32,7 +32,10 @@ const QString kTitle = QStringLiteral("PB-140 Demo");
 
 using MainWindow = tessaravolt::test::LoadedMain;
 
-MainWindow loadMain() { return tessaravolt::test::loadMainWindow(); }
+MainWindow loadMain()
+{
+    return tessaravolt::test::loadMainWindow();
+}
 
 SimulatedPowerBank::Model titledModel()
 {
@@ -49,7 +52,10 @@ bool near(QRgb pixel, QRgb expected, int tolerance = 4)
         && qAbs(qBlue(pixel) - qBlue(expected)) <= tolerance;
 }
 
-QString describe(QRgb pixel) { return QColor(pixel).name(); }
+QString describe(QRgb pixel)
+{
+    return QColor(pixel).name();
+}
 
 } // namespace
 
@@ -59,7 +65,8 @@ class ConnectionClock : public QObject
     Q_OBJECT
 
 public:
-    ConnectionClock(QObject* window, const QElapsedTimer& since) : m_since(since)
+    ConnectionClock(QObject* window, const QElapsedTimer& since)
+        : m_since(since)
     {
         QQmlProperty(window, QStringLiteral("appConnected")).connectNotifySignal(this, SLOT(changed()));
         m_window = window;
@@ -128,7 +135,10 @@ private slots:
         QVERIFY(polls[1].msSinceStart - clock.connectedAt.first() >= 1990);
 
         // An abnormal current event puts the dot on the health tab.
-        bank.update([](SimulatedPowerBank::Model& m) { m.currentEvent.type = 1; m.currentEvent.info = 3; });
+        bank.update([](SimulatedPowerBank::Model& m) {
+            m.currentEvent.type = 1;
+            m.currentEvent.info = 3;
+        });
         QTRY_VERIFY_WITH_TIMEOUT(main.item("sidebar")->property("warnEvent").toBool(), 3000);
 
         // A window created while a power bank is connected asks at once: the title comes from the
@@ -162,7 +172,10 @@ private slots:
         QCOMPARE(main.object("currentEventTimer")->property("running").toBool(), false);
 
         // Back on the page chosen before, created anew; the dot keeps its state until an answer.
-        bank.update([](SimulatedPowerBank::Model& m) { m.brightness = 55; m.currentEvent.type = 0; });
+        bank.update([](SimulatedPowerBank::Model& m) {
+            m.brightness = 55;
+            m.currentEvent.type = 0;
+        });
         QVERIFY(bank.plug());
         QTRY_VERIFY_WITH_TIMEOUT(main.get("appConnected").toBool(), kConnectTimeoutMs);
         QCOMPARE(main.pageType(), QStringLiteral("SettingsPage"));
@@ -182,25 +195,27 @@ private slots:
         QTRY_VERIFY(main.page()->property("soh").toInt() > 0 && main.page()->property("cycles").toInt() > 0);
 
         const QString configured = qEnvironmentVariable("TESSARAVOLT_SCREENSHOT_DIR");
-        QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("shell-screenshots")) : configured);
+        QDir dir(configured.isEmpty() ? QDir::current().absoluteFilePath(QStringLiteral("shell-screenshots"))
+                                      : configured);
         dir.mkpath(QStringLiteral("."));
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
                 I18n::instance()->toggleLanguage();
             const QImage image = main.window->grabWindow();
-            QVERIFY(image.save(dir.filePath(english ? QStringLiteral("connected-en.png")
-                                                    : QStringLiteral("connected-zh.png"))));
+            QVERIFY(image.save(
+                dir.filePath(english ? QStringLiteral("connected-en.png") : QStringLiteral("connected-zh.png"))));
             QCOMPARE(image.size(), QSize(1440, 1080));
             // Sidebar at x 60..160 from y 120; its body ends 60 above the bottom.
             QVERIFY2(near(image.pixel(62, 700), qRgb(0x28, 0x28, 0x28)), qPrintable(describe(image.pixel(62, 700))));
             QVERIFY2(near(image.pixel(157, 700), qRgb(0x32, 0x32, 0x32)), qPrintable(describe(image.pixel(157, 700))));
-            QVERIFY2(near(image.pixel(110, 1050), qRgb(0x1E, 0x1E, 0x1E)), qPrintable(describe(image.pixel(110, 1050))));
+            QVERIFY2(near(image.pixel(110, 1050), qRgb(0x1E, 0x1E, 0x1E)),
+                     qPrintable(describe(image.pixel(110, 1050))));
             // The selected health tab (y 220..320) is filled; the power tab is not.
             QVERIFY2(near(image.pixel(75, 235), qRgb(0x43, 0x43, 0x43)), qPrintable(describe(image.pixel(75, 235))));
             QVERIFY2(!near(image.pixel(75, 135), qRgb(0x43, 0x43, 0x43)), qPrintable(describe(image.pixel(75, 135))));
             // Active language label white, the other black.
-            QQuickItem* label = main.item("sidebar")->findChild<QQuickItem*>(
-                english ? QStringLiteral("englishLabel") : QStringLiteral("chineseLabel"));
+            QQuickItem* label = main.item("sidebar")->findChild<QQuickItem*>(english ? QStringLiteral("englishLabel")
+                                                                                     : QStringLiteral("chineseLabel"));
             QCOMPARE(label->property("color").value<QColor>(), QColor(Qt::white));
         }
         if (!I18n::instance()->isEn())

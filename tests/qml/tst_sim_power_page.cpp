@@ -6,9 +6,9 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/screenshots.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
-#include "support/screenshots.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -142,9 +142,15 @@ struct MainWindow : tessaravolt::test::LoadedMain
     }
 };
 
-MainWindow loadMain() { return MainWindow{tessaravolt::test::loadMainWindow()}; }
+MainWindow loadMain()
+{
+    return MainWindow{tessaravolt::test::loadMainWindow()};
+}
 
-QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("power-screenshots")); }
+QDir screenshotDir()
+{
+    return tessaravolt::test::screenshotDir(QStringLiteral("power-screenshots"));
+}
 
 } // namespace
 
@@ -176,7 +182,8 @@ private slots:
         QElapsedTimer sinceConnected;
         sinceConnected.start();
 
-        const QString expectedCards = QStringLiteral("A:5.0/5.0/1.0/DCP C1:20.0/9.0/2.2/PD3.0 C2:idle W:9.0/9.0/1.0/Qi2");
+        const QString expectedCards =
+            QStringLiteral("A:5.0/5.0/1.0/DCP C1:20.0/9.0/2.2/PD3.0 C2:idle W:9.0/9.0/1.0/Qi2");
         QTRY_COMPARE_WITH_TIMEOUT(main.page().cardSummary(), expectedCards, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(main.page().bigNumbers(), QStringLiteral("76,29,5"), 10000);
         const qint64 shownAfter = sinceConnected.elapsed();
@@ -209,9 +216,9 @@ private slots:
             m.ports[1] = Port{1, 2, 1, 5000, 3000, 260, 33, 150};
             m.ports[2] = Port{2, 0, 2, 0, 0, 280, 0, 150};
         });
-        QTRY_COMPARE_WITH_TIMEOUT(main.page().cardSummary(),
-                                  QStringLiteral("A:idle C1:20.0/9.0/2.2/PD3.0 C2:15.0/5.0/3.0/PD3.0 W:9.0/9.0/1.0/Qi2"),
-                                  5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            main.page().cardSummary(),
+            QStringLiteral("A:idle C1:20.0/9.0/2.2/PD3.0 C2:15.0/5.0/3.0/PD3.0 W:9.0/9.0/1.0/Qi2"), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(main.page().bigNumbers(), QStringLiteral("76,44,0"), 5000);
         QVERIFY(main.page().shows(QStringLiteral("Output")));
         QVERIFY(main.page().shows(QStringLiteral("60")));

@@ -7,9 +7,9 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/screenshots.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
-#include "support/screenshots.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -76,7 +76,10 @@ QQuickItem* findIn(QQuickItem* root, const QString& name)
     return nullptr;
 }
 
-QDir screenshotDir() { return tessaravolt::test::screenshotDir(QStringLiteral("settings-screenshots")); }
+QDir screenshotDir()
+{
+    return tessaravolt::test::screenshotDir(QStringLiteral("settings-screenshots"));
+}
 
 struct MainWindow : tessaravolt::test::LoadedMain
 {
@@ -438,10 +441,11 @@ private slots:
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
                 I18n::instance()->toggleLanguage();
-            QTRY_COMPARE(main.rowValues().value(10).startsWith(english ? QStringLiteral("Cell1:")
-                                                                      : QString::fromUtf8("电芯1:")), true);
-            QCOMPARE(main.rowValues().value(7), english ? QStringLiteral("Cellforge Energy")
-                                                        : QString::fromUtf8("芯锻能源科技有限公司"));
+            QTRY_COMPARE(
+                main.rowValues().value(10).startsWith(english ? QStringLiteral("Cell1:") : QString::fromUtf8("电芯1:")),
+                true);
+            QCOMPARE(main.rowValues().value(7),
+                     english ? QStringLiteral("Cellforge Energy") : QString::fromUtf8("芯锻能源科技有限公司"));
             // Every value text stays inside its column.
             QList<QQuickItem*> all;
             collect(main.find("detailList"), all);

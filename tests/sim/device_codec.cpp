@@ -61,8 +61,8 @@ std::unique_ptr<Frame> envelope(uint8_t sequence, const uint8_t* plaintext, size
     report[1] = kEnvelopeHeader2;
     report[2] = sequence;
     uint16_t m = static_cast<uint16_t>(protocol::kInputReportLength - 4 - kEnvelopeTrailer);
-    if (!protocol::teaEncryptWithFillerState(kAnswerKey, plaintext, static_cast<uint16_t>(length), report.get() + 4,
-                                             &m, tFillerState))
+    if (!protocol::teaEncryptWithFillerState(kAnswerKey, plaintext, static_cast<uint16_t>(length), report.get() + 4, &m,
+                                             tFillerState))
         return failure("Encrypt HID data failure");
     report[3] = static_cast<uint8_t>(m);
     storeLe16(report.get() + 4 + m, common::crc16(report.get() + 2, 2 + m));
@@ -73,8 +73,8 @@ std::unique_ptr<Frame> envelope(uint8_t sequence, const uint8_t* plaintext, size
 
 } // namespace
 
-std::unique_ptr<Frame> encodeAnswerFrame(uint8_t command, uint8_t subCommand, uint8_t sequence,
-                                         const uint8_t* payload, size_t length)
+std::unique_ptr<Frame> encodeAnswerFrame(uint8_t command, uint8_t subCommand, uint8_t sequence, const uint8_t* payload,
+                                         size_t length)
 {
     if (length > protocol::kMaxPayloadLength)
         return failure("Payload exceeds HID protocol maximum");

@@ -15,8 +15,8 @@ using protocol::Frame;
 
 // An answer as the power bank sends it: a 64-byte input report (size 64), enciphered so that
 // decodeFrame accepts it. A payload over 48 bytes fails with "Payload exceeds HID protocol maximum".
-std::unique_ptr<Frame> encodeAnswerFrame(uint8_t command, uint8_t subCommand, uint8_t sequence,
-                                         const uint8_t* payload, size_t length);
+std::unique_ptr<Frame> encodeAnswerFrame(uint8_t command, uint8_t subCommand, uint8_t sequence, const uint8_t* payload,
+                                         size_t length);
 
 // Wraps arbitrary plaintext bytes (1..54, used as they are: no header, length or CRC added) in
 // the power bank's envelope, for answers that are meant to be malformed inside. size 64.

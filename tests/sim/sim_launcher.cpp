@@ -15,9 +15,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/wait.h>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -25,7 +22,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <sched.h>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -66,7 +66,7 @@ bool isolateFromNetwork()
     };
     writeFile("/proc/self/setgroups", "deny");
     return writeFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1\n")
-           && writeFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1\n");
+        && writeFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1\n");
 }
 
 void usage()
@@ -110,8 +110,9 @@ void liven(SimulatedPowerBank::Model& m, int tick)
         }
     }
     if (tick % 45 == 0) {
-        m.prependEvent(0, SimulatedPowerBank::EventRecord{0, uint64_t(std::time(nullptr)), 1, 0,
-                                                          uint8_t(1 + tick % 6), int16_t(tick % 500)});
+        m.prependEvent(0,
+                       SimulatedPowerBank::EventRecord{0, uint64_t(std::time(nullptr)), 1, 0, uint8_t(1 + tick % 6),
+                                                       int16_t(tick % 500)});
         m.currentEvent = m.activityLog.records.first();
     }
 }
@@ -180,7 +181,8 @@ int main(int argc, char** argv)
 
     const QByteArray dir = bank.umockdevDir().toUtf8();
     std::fprintf(stderr, "tessaravolt-sim: %s on %s, UMOCKDEV_DIR=%s\n",
-                 qPrintable(QStringLiteral("%1:%2").arg(identity.vendorId, 4, 16, QLatin1Char('0'))
+                 qPrintable(QStringLiteral("%1:%2")
+                                .arg(identity.vendorId, 4, 16, QLatin1Char('0'))
                                 .arg(identity.productId, 4, 16, QLatin1Char('0'))),
                  qPrintable(bank.devicePath()), dir.constData());
 
@@ -200,8 +202,10 @@ int main(int argc, char** argv)
             ::setenv("LD_PRELOAD", preload.c_str(), 1);
             ::setenv("UMOCKDEV_DIR", dir.constData(), 1);
             if (!isolateFromNetwork())
-                std::fprintf(stderr, "tessaravolt-sim: no network namespace for the program (%s); "
-                                     "its time query may reach the public servers\n", std::strerror(errno));
+                std::fprintf(stderr,
+                             "tessaravolt-sim: no network namespace for the program (%s); "
+                             "its time query may reach the public servers\n",
+                             std::strerror(errno));
             ::execvp(argv[runAt], argv + runAt);
             std::perror("tessaravolt-sim: exec");
             std::_Exit(127);
@@ -224,8 +228,8 @@ int main(int argc, char** argv)
                 break;
             }
         }
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - start).count();
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         if (elapsed / 1000 > tick) {
             tick = int(elapsed / 1000);
             bank.update([tick](SimulatedPowerBank::Model& m) { liven(m, tick); });

@@ -20,13 +20,11 @@ static_assert(SimulatedPowerBank::kDefaultVendorId == transport::kSupportedVendo
 
 SimulatedPowerBank::SimulatedPowerBank()
     : SimulatedPowerBank(Model(), Identity(), true)
-{
-}
+{ }
 
 SimulatedPowerBank::SimulatedPowerBank(const Identity& identity, bool plugNow)
     : SimulatedPowerBank(Model(), identity, plugNow)
-{
-}
+{ }
 
 SimulatedPowerBank::SimulatedPowerBank(const Model& model, const Identity& identity, bool plugNow)
     : d(std::make_unique<Impl>())
@@ -67,11 +65,20 @@ bool SimulatedPowerBank::inMockEnvironment()
     return preload && std::strstr(preload, "libumockdev-preload");
 }
 
-QString SimulatedPowerBank::umockdevDir() const { return d->rootDir; }
+QString SimulatedPowerBank::umockdevDir() const
+{
+    return d->rootDir;
+}
 
-bool SimulatedPowerBank::plug() { return d->doPlug(); }
+bool SimulatedPowerBank::plug()
+{
+    return d->doPlug();
+}
 
-void SimulatedPowerBank::unplug() { d->doUnplug(); }
+void SimulatedPowerBank::unplug()
+{
+    d->doUnplug();
+}
 
 bool SimulatedPowerBank::isPlugged() const
 {

@@ -150,7 +150,7 @@ public:
         uint32_t supportedProtocols = 0x000001FF;
         QMap<uint8_t, QString> cellSerials;     // 0x10/0x0A by cell index (answer: index, text)
         QMap<uint8_t, QString> cellActivations; // 0x20/0x05 by cell index (answer: index, text)
-        uint8_t soc = 80;  // raw byte: values above 100 are sent as they are
+        uint8_t soc = 80;                       // raw byte: values above 100 are sent as they are
         uint8_t soh = 97;
         uint16_t cycles = 42;
         EventRecord currentEvent;
@@ -196,18 +196,18 @@ public:
 
     // What a fault rule does to the answers of the requests it matches.
     enum class Action {
-        Latency,          // delay the answer by latencyMs (adds up with the default latency)
-        Drop,             // no answer
-        ReplacePayload,   // answer with payload instead of the model's
-        TruncatePayload,  // cut the model's payload to length bytes (the length byte says so)
-        BadOuterCrc,      // envelope CRC wrong
-        BadInnerCrc,      // plaintext frame CRC wrong
-        BadOuterHeader,   // first byte not 0xAA
-        BadInnerHeader,   // plaintext does not start with 0xAA (both CRCs right)
-        Garbage,          // 64 random bytes instead of the answer
-        UnplugAfter,      // answer (or not, with other rules), then unplug at once
-        UnplugBefore,     // unplug instead of answering (the write itself succeeded)
-        AnswerAs,         // answer with command/subcommand answerCommand/answerSubCommand
+        Latency,         // delay the answer by latencyMs (adds up with the default latency)
+        Drop,            // no answer
+        ReplacePayload,  // answer with payload instead of the model's
+        TruncatePayload, // cut the model's payload to length bytes (the length byte says so)
+        BadOuterCrc,     // envelope CRC wrong
+        BadInnerCrc,     // plaintext frame CRC wrong
+        BadOuterHeader,  // first byte not 0xAA
+        BadInnerHeader,  // plaintext does not start with 0xAA (both CRCs right)
+        Garbage,         // 64 random bytes instead of the answer
+        UnplugAfter,     // answer (or not, with other rules), then unplug at once
+        UnplugBefore,    // unplug instead of answering (the write itself succeeded)
+        AnswerAs,        // answer with command/subcommand answerCommand/answerSubCommand
     };
 
     // Applies to requests of command/subCommand; latencyMs delays the answer with any action.
@@ -218,8 +218,8 @@ public:
         int remaining = -1;  // answers it still applies to; -1: for ever
         Action action = Action::Drop;
         int latencyMs = 0;
-        QByteArray payload;  // ReplacePayload
-        int length = 0;      // TruncatePayload
+        QByteArray payload; // ReplacePayload
+        int length = 0;     // TruncatePayload
         uint8_t answerCommand = 0;
         uint8_t answerSubCommand = 0;
 
@@ -232,9 +232,21 @@ public:
             r.remaining = remaining;
             return r;
         }
-        Rule& withLatency(int ms) { latencyMs = ms; return *this; }
-        Rule& withPayload(const QByteArray& bytes) { payload = bytes; return *this; }
-        Rule& withLength(int bytes) { length = bytes; return *this; }
+        Rule& withLatency(int ms)
+        {
+            latencyMs = ms;
+            return *this;
+        }
+        Rule& withPayload(const QByteArray& bytes)
+        {
+            payload = bytes;
+            return *this;
+        }
+        Rule& withLength(int bytes)
+        {
+            length = bytes;
+            return *this;
+        }
         Rule& answeringAs(uint8_t command_, uint8_t subCommand_)
         {
             answerCommand = command_;
@@ -252,11 +264,11 @@ public:
         QByteArray report;       // the written bytes without the leading report id
         uint8_t sequence = 0;    // envelope byte 2 (after the report id)
         bool decoded = false;
-        QString error;           // decoding failure text
+        QString error; // decoding failure text
         uint8_t command = 0;
         uint8_t subCommand = 0;
         QByteArray payload;
-        int plugNumber = 0;      // which plug (0 first) it arrived on
+        int plugNumber = 0; // which plug (0 first) it arrived on
     };
 
     // One input report the device handed to the program (written once the previous one was read).

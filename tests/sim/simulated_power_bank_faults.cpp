@@ -72,17 +72,31 @@ void SimulatedPowerBank::Impl::answer(const Request& r)
         if (rule.remaining > 0)
             --rule.remaining;
         switch (rule.action) {
-        case Action::Latency: latency += rule.latencyMs; break;
-        case Action::Drop: drop = true; break;
-        case Action::ReplacePayload: replace = rule.payload; break;
-        case Action::TruncatePayload: truncate = rule.length; break;
+        case Action::Latency:
+            latency += rule.latencyMs;
+            break;
+        case Action::Drop:
+            drop = true;
+            break;
+        case Action::ReplacePayload:
+            replace = rule.payload;
+            break;
+        case Action::TruncatePayload:
+            truncate = rule.length;
+            break;
         case Action::BadOuterCrc:
         case Action::BadInnerCrc:
         case Action::BadOuterHeader:
         case Action::BadInnerHeader:
-        case Action::Garbage: corruption = rule.action; break;
-        case Action::UnplugAfter: unplugAfter = true; break;
-        case Action::UnplugBefore: unplugBefore = true; break;
+        case Action::Garbage:
+            corruption = rule.action;
+            break;
+        case Action::UnplugAfter:
+            unplugAfter = true;
+            break;
+        case Action::UnplugBefore:
+            unplugBefore = true;
+            break;
         case Action::AnswerAs:
             command = rule.answerCommand;
             sub = rule.answerSubCommand;

@@ -111,8 +111,8 @@ struct SimulatedPowerBank::Impl
     int masterFd = -1;
     int slaveFd = -1;
     std::vector<UMockdevIoctlClient*> clients; // handles the program holds on the current node
-    bool inFlight = false;      // an input report written and not yet read
-    uint64_t readCalls = 0;     // read() calls of the program on the current node
+    bool inFlight = false;                     // an input report written and not yet read
+    uint64_t readCalls = 0;                    // read() calls of the program on the current node
     uint64_t readCallsAtWrite = 0;
     QString nodePath;
     QByteArray usbSysPath, hidrawSysPath;

@@ -39,23 +39,37 @@ QByteArray textPayload(const QString& text, int room)
 uint8_t secondPartOf(uint8_t firstSub)
 {
     switch (firstSub) {
-    case static_info::kOriginManufacturer1: return static_info::kOriginManufacturer2;
-    case static_info::kAppTitle1: return static_info::kAppTitle2;
-    case static_info::kBatteryManufacturerCn1: return static_info::kBatteryManufacturerCn2;
-    default: return 0;
+    case static_info::kOriginManufacturer1:
+        return static_info::kOriginManufacturer2;
+    case static_info::kAppTitle1:
+        return static_info::kAppTitle2;
+    case static_info::kBatteryManufacturerCn1:
+        return static_info::kBatteryManufacturerCn2;
+    default:
+        return 0;
     }
 }
 
 bool isTextSubCommand(uint8_t sub)
 {
     switch (sub) {
-    case static_info::kBrand: case static_info::kFactory: case static_info::kBatteryManufacturer:
-    case static_info::kProductSn: case static_info::kBatteryType: case static_info::kProductionDate:
-    case static_info::kModel: case static_info::kProductName: case static_info::kHardwareVersion:
-    case static_info::kSoftwareVersion: case static_info::kBatteryModel:
-    case static_info::kOriginManufacturer1: case static_info::kOriginManufacturer2:
-    case static_info::kAppTitle1: case static_info::kAppTitle2:
-    case static_info::kBatteryManufacturerCn1: case static_info::kBatteryManufacturerCn2:
+    case static_info::kBrand:
+    case static_info::kFactory:
+    case static_info::kBatteryManufacturer:
+    case static_info::kProductSn:
+    case static_info::kBatteryType:
+    case static_info::kProductionDate:
+    case static_info::kModel:
+    case static_info::kProductName:
+    case static_info::kHardwareVersion:
+    case static_info::kSoftwareVersion:
+    case static_info::kBatteryModel:
+    case static_info::kOriginManufacturer1:
+    case static_info::kOriginManufacturer2:
+    case static_info::kAppTitle1:
+    case static_info::kAppTitle2:
+    case static_info::kBatteryManufacturerCn1:
+    case static_info::kBatteryManufacturerCn2:
         return true;
     default:
         return false;
@@ -127,10 +141,12 @@ SimulatedPowerBank::Model SimulatedPowerBank::demoModel()
     m.setText(static_info::kHardwareVersion, QStringLiteral("HW 1.2"));
     m.setText(static_info::kSoftwareVersion, QStringLiteral("FW 1.0.8"));
     m.setText(static_info::kBatteryModel, QStringLiteral("CF-21700-50E"));
-    m.setTwoPartText(static_info::kOriginManufacturer1, QStringLiteral("Cellforge Energy Technology Co., Ltd., Battery Division, Dongguan"));
+    m.setTwoPartText(static_info::kOriginManufacturer1,
+                     QStringLiteral("Cellforge Energy Technology Co., Ltd., Battery Division, Dongguan"));
     m.setTwoPartText(static_info::kAppTitle1, QStringLiteral("Tessaravolt 25000 mAh 140 W Power Bank"));
-    m.setTwoPartText(static_info::kBatteryManufacturerCn1, QString::fromUtf8("\xe8\x8a\xaf\xe9\x94\xbb\xe8\x83\xbd\xe6\xba\x90\xe7\xa7\x91\xe6\x8a\x80"
-                                             "\xe6\x9c\x89\xe9\x99\x90\xe5\x85\xac\xe5\x8f\xb8"));
+    m.setTwoPartText(static_info::kBatteryManufacturerCn1,
+                     QString::fromUtf8("\xe8\x8a\xaf\xe9\x94\xbb\xe8\x83\xbd\xe6\xba\x90\xe7\xa7\x91\xe6\x8a\x80"
+                                       "\xe6\x9c\x89\xe9\x99\x90\xe5\x85\xac\xe5\x8f\xb8"));
     m.battery = BatteryInfo{};
     m.portCount = 4;
     for (uint8_t i = 0; i < m.battery.cellCount; ++i) {
@@ -162,24 +178,27 @@ SimulatedPowerBank::Model SimulatedPowerBank::demoModel()
     const uint64_t base = 1760000000;
     // Activity: a port connects, charging starts and ends, the port disconnects; the events of
     // each port in turn (A 6/7, C1 8/9, C2 11/10, W 12/13), input and output alike.
-    struct Episode { uint8_t connect, disconnect, start, end, status; };
-    const Episode episodes[] = {{6, 7, 2, 3, 1}, {8, 9, 0, 1, 2}, {11, 10, 2, 3, 1}, {12, 13, 2, 3, 1},
-                                {8, 9, 4, 5, 3}, {11, 10, 0, 1, 2}};
+    struct Episode
+    {
+        uint8_t connect, disconnect, start, end, status;
+    };
+    const Episode episodes[] = {{6, 7, 2, 3, 1},   {8, 9, 0, 1, 2}, {11, 10, 2, 3, 1},
+                                {12, 13, 2, 3, 1}, {8, 9, 4, 5, 3}, {11, 10, 0, 1, 2}};
     for (int i = 0; i < 36; ++i) {
         const Episode& e = episodes[(i / 4) % 6];
         const uint8_t info[] = {e.connect, e.start, e.end, e.disconnect};
         const int16_t minutes[] = {0, 0, int16_t(20 + 7 * (i % 5)), 0};
-        m.prependEvent(0, EventRecord{0, base + uint64_t(i) * 1500, uint8_t(i % 4 == 0 || i % 4 == 3 ? 0 : e.status),
-                                      0, info[i % 4], minutes[i % 4]});
+        m.prependEvent(0,
+                       EventRecord{0, base + uint64_t(i) * 1500, uint8_t(i % 4 == 0 || i % 4 == 3 ? 0 : e.status), 0,
+                                   info[i % 4], minutes[i % 4]});
     }
     // Abnormal: each protection once or twice, with the value it was raised for (temperatures in
     // tenths of a degree, voltages in mV, currents in mA).
-    const std::pair<uint8_t, int16_t> faults[] = {{0, 612}, {4, 9850}, {1, -105}, {2, 17250}, {3, 11020},
-                                                  {5, 410},  {0, 587}, {4, 10120}, {1, -52}, {0, 604},
-                                                  {2, 17100}, {3, 11300}};
+    const std::pair<uint8_t, int16_t> faults[] = {{0, 612}, {4, 9850},  {1, -105}, {2, 17250}, {3, 11020}, {5, 410},
+                                                  {0, 587}, {4, 10120}, {1, -52},  {0, 604},   {2, 17100}, {3, 11300}};
     for (int i = 0; i < 12; ++i)
-        m.prependEvent(1, EventRecord{0, base + 1800 + uint64_t(i) * 7200, uint8_t(i % 3), 1, faults[i].first,
-                                      faults[i].second});
+        m.prependEvent(
+            1, EventRecord{0, base + 1800 + uint64_t(i) * 7200, uint8_t(i % 3), 1, faults[i].first, faults[i].second});
     return m;
 }
 
@@ -234,7 +253,7 @@ void SimulatedPowerBank::Impl::applySideEffects(const Request& r)
 }
 
 std::optional<QByteArray> SimulatedPowerBank::Impl::modelPayload(uint8_t command, uint8_t sub,
-                                                                const QByteArray& request) const
+                                                                 const QByteArray& request) const
 {
     QByteArray out;
     switch (command) {
@@ -309,17 +328,25 @@ std::optional<QByteArray> SimulatedPowerBank::Impl::modelPayload(uint8_t command
         break;
     case command::kCellStatus:
         switch (sub) {
-        case cell_status::kSoc: out.append(char(model.soc)); return out;
-        case cell_status::kSoh: out.append(char(model.soh)); return out;
-        case cell_status::kCycleCount: putLe16(out, model.cycles); return out;
-        case cell_status::kCurrentEvent: return encodeRecord(model.currentEvent);
+        case cell_status::kSoc:
+            out.append(char(model.soc));
+            return out;
+        case cell_status::kSoh:
+            out.append(char(model.soh));
+            return out;
+        case cell_status::kCycleCount:
+            putLe16(out, model.cycles);
+            return out;
+        case cell_status::kCurrentEvent:
+            return encodeRecord(model.currentEvent);
         case cell_status::kActivation: {
             const uint8_t index = request.isEmpty() ? 0 : uint8_t(request.at(0));
             out.append(char(index));
             out.append(textPayload(model.cellActivations.value(index), int(protocol::kMaxPayloadLength) - 1));
             return out;
         }
-        default: break;
+        default:
+            break;
         }
         break;
     case command::kCellDetail:
@@ -358,9 +385,18 @@ std::optional<QByteArray> SimulatedPowerBank::Impl::modelPayload(uint8_t command
         }
         break;
     case command::kConfig:
-        if (sub == settings::kClock) { out.append(char(model.setClockResult)); return out; }
-        if (sub == settings::kBrightness) { out.append(char(model.setBrightnessResult)); return out; }
-        if (sub == settings::kScreenTimeout) { out.append(char(model.setScreenTimeoutResult)); return out; }
+        if (sub == settings::kClock) {
+            out.append(char(model.setClockResult));
+            return out;
+        }
+        if (sub == settings::kBrightness) {
+            out.append(char(model.setBrightnessResult));
+            return out;
+        }
+        if (sub == settings::kScreenTimeout) {
+            out.append(char(model.setScreenTimeoutResult));
+            return out;
+        }
         break;
     default:
         return std::nullopt;

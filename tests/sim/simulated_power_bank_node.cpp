@@ -4,13 +4,13 @@
 
 #include <QByteArray>
 
+#include <fcntl.h>
 #include <linux/hidraw.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,9 +25,8 @@ namespace tessaravolt::sim {
 namespace {
 
 // Vendor-defined page 0xFF00, usage 1: one 64-byte input and one 64-byte output report, no id.
-const uint8_t kReportDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
-                                     0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x40, 0x09, 0x01,
-                                     0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
+const uint8_t kReportDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08,
+                                     0x95, 0x40, 0x09, 0x01, 0x81, 0x02, 0x95, 0x40, 0x09, 0x01, 0x91, 0x02, 0xC0};
 
 // The preload reroutes ioctl() for the program; the simulator's own pty calls bypass it.
 int rawIoctl(int fd, unsigned long request, void* arg)
@@ -176,9 +175,9 @@ void SimulatedPowerBank::Impl::reapClients()
                   clients.end());
     if (before > 0 && clients.empty()) {
         // hidraw keeps a buffer per open handle: nothing waits for the next opener.
-        outgoing.erase(std::remove_if(outgoing.begin(), outgoing.end(),
-                                      [](const Outgoing& o) { return !o.report.isEmpty(); }),
-                       outgoing.end());
+        outgoing.erase(
+            std::remove_if(outgoing.begin(), outgoing.end(), [](const Outgoing& o) { return !o.report.isEmpty(); }),
+            outgoing.end());
         if (slaveFd >= 0)
             rawIoctl(slaveFd, TCFLSH, reinterpret_cast<void*>(TCIFLUSH));
         inFlight = false;
@@ -235,8 +234,8 @@ void SimulatedPowerBank::Impl::serve()
             const auto now = Clock::now();
             if ((outgoing.empty() || outgoing.front().due > now) && now >= nextFloodAt) {
                 nextFloodAt = now + std::chrono::microseconds(1'000'000 / floodPerSecond);
-                QByteArray report = floodReport.isEmpty() ? buildReport(0, 0, QByteArray(), Action::Garbage)
-                                                          : floodReport;
+                QByteArray report =
+                    floodReport.isEmpty() ? buildReport(0, 0, QByteArray(), Action::Garbage) : floodReport;
                 outgoing.push_front(Outgoing{report, now, 0, 0, true});
             } else if (outgoing.empty() || outgoing.front().due > now) {
                 wake.wait_until(lock, nextFloodAt);
@@ -288,23 +287,21 @@ QByteArray SimulatedPowerBank::Impl::describe(int number) const
     const QByteArray hid = intf + "/" + hidName;
     const QByteArray node = "hidraw" + QByteArray::number(number);
     const QByteArray raw = hid + "/hidraw/" + node;
-    const QByteArray descriptor = QByteArray(reinterpret_cast<const char*>(kReportDescriptor),
-                                             sizeof kReportDescriptor).toHex();
+    const QByteArray descriptor =
+        QByteArray(reinterpret_cast<const char*>(kReportDescriptor), sizeof kReportDescriptor).toHex();
     QByteArray d;
-    d += "P: " + raw + "\nN: " + node + "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/" + node
-        + "\nL: device=../../../" + hidName + "\n\n";
+    d += "P: " + raw + "\nN: " + node + "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/" + node + "\nL: device=../../../"
+        + hidName + "\n\n";
     d += "P: " + hid + "\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000" + vid.toUpper() + ":0000" + pid.toUpper()
         + "\nE: HID_NAME=" + identity.manufacturer.toUtf8() + " " + identity.product.toUtf8()
         + "\nE: HID_UNIQ=" + identity.serial.toUtf8() + "\nE: HID_PHYS=usb-0000:00:14.0-"
         + QByteArray::number(number + 1) + "/input0\nH: report_descriptor=" + descriptor + "\n\n";
     d += "P: " + intf + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber="
-        + QByteArray::number(identity.interfaceNumber, 16).rightJustified(2, '0')
-        + "\nA: bInterfaceClass=03\n\n";
+        + QByteArray::number(identity.interfaceNumber, 16).rightJustified(2, '0') + "\nA: bInterfaceClass=03\n\n";
     d += "P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vid + "\nA: idProduct=" + pid
-        + "\nA: bcdDevice=" + QByteArray::number(identity.release, 16).rightJustified(4, '0')
-        + "\nA: manufacturer=" + identity.manufacturer.toUtf8() + "\nA: product=" + identity.product.toUtf8()
-        + "\nA: serial=" + identity.serial.toUtf8() + "\nA: busnum=1\nA: devnum="
-        + QByteArray::number(number + 2) + "\n";
+        + "\nA: bcdDevice=" + QByteArray::number(identity.release, 16).rightJustified(4, '0') + "\nA: manufacturer="
+        + identity.manufacturer.toUtf8() + "\nA: product=" + identity.product.toUtf8() + "\nA: serial="
+        + identity.serial.toUtf8() + "\nA: busnum=1\nA: devnum=" + QByteArray::number(number + 2) + "\n";
     return d;
 }
 
@@ -362,12 +359,17 @@ bool SimulatedPowerBank::Impl::doPlug()
             cfmakeraw(&t);
             rawIoctl(slave, TCSETS, &t);
         }
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (fstat(slave, &st) == 0) {
-            const QByteArray majMin = QByteArray::number(major(st.st_rdev)) + ":" + QByteArray::number(minor(st.st_rdev));
+            const QByteArray majMin =
+                QByteArray::number(major(st.st_rdev)) + ":" + QByteArray::number(minor(st.st_rdev));
             umockdev_testbed_set_attribute(testbed, raw.constData(), "dev", majMin.constData());
-            umockdev_testbed_set_property(testbed, raw.constData(), "MAJOR", QByteArray::number(major(st.st_rdev)).constData());
-            umockdev_testbed_set_property(testbed, raw.constData(), "MINOR", QByteArray::number(minor(st.st_rdev)).constData());
+            umockdev_testbed_set_property(testbed, raw.constData(), "MAJOR",
+                                          QByteArray::number(major(st.st_rdev)).constData());
+            umockdev_testbed_set_property(testbed, raw.constData(), "MINOR",
+                                          QByteArray::number(minor(st.st_rdev)).constData());
             const QByteArray charDir = rootDir.toUtf8() + "/sys/dev/char";
             g_mkdir_with_parents(charDir.constData(), 0755);
             const QByteArray link = charDir + "/" + majMin;

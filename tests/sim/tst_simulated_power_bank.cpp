@@ -162,7 +162,8 @@ private slots:
         QCOMPARE(answer->data[1], uint8_t(0x10));
         QCOMPARE(answer->data[2], uint8_t(0x06));
         QCOMPARE(answer->data[3], uint8_t(15));
-        QCOMPARE(Host::payloadOf(*answer), bytes({3, 0x20, 0x4E, 0, 0, 0x5C, 0x2B, 0, 0, 100, 0, 0x20, 0x03, 0x38, 0x31}));
+        QCOMPARE(Host::payloadOf(*answer),
+                 bytes({3, 0x20, 0x4E, 0, 0, 0x5C, 0x2B, 0, 0, 100, 0, 0x20, 0x03, 0x38, 0x31}));
 
         const auto requests = bank.requests();
         QCOMPARE(requests.size(), 1);
@@ -192,14 +193,14 @@ private slots:
         QTest::newRow("cell sn") << 0x10 << 0x0A << bytes({1}) << (bytes({1}) + "SN-B");
         QTest::newRow("cell sn unknown") << 0x10 << 0x0A << bytes({7}) << bytes({7});
         QTest::newRow("statistics") << 0x11 << 0x01 << QByteArray()
-                                    << bytes({9, 4, 2, 0, 5, 0, 0xC4, 0x01, 0xCB, 0xFF, 0x6E, 0x41, 0xEA, 0x2E,
-                                              0x64, 0x19, 0x48, 0x26});
+                                    << bytes({9, 4, 2, 0, 5, 0, 0xC4, 0x01, 0xCB, 0xFF, 0x6E, 0x41, 0xEA, 0x2E, 0x64,
+                                              0x19, 0x48, 0x26});
         QTest::newRow("activity 0..2") << 0x11 << 0x02 << bytes({0, 0, 0, 3})
                                        << bytes({5, 0, 50, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 5, 0, 0xF6, 0xFF,
                                                  4, 0, 40, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 4, 0, 0xF8, 0xFF,
                                                  3, 0, 30, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 3, 0, 0xFA, 0xFF});
-        QTest::newRow("activity past end") << 0x11 << 0x02 << bytes({0, 4, 0, 3})
-                                           << bytes({1, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 1, 0, 0xFE, 0xFF});
+        QTest::newRow("activity past end")
+            << 0x11 << 0x02 << bytes({0, 4, 0, 3}) << bytes({1, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 1, 0, 0xFE, 0xFF});
         QTest::newRow("abnormal") << 0x11 << 0x02 << bytes({1, 1, 0, 2})
                                   << bytes({0x10, 0, 0xE8, 0x03, 0, 0, 0, 0, 0, 0, 0x13, 0, 9, 0, 0x2C, 0x01});
         QTest::newRow("clock") << 0x12 << 0x01 << QByteArray() << bytes({0x80, 0x00, 0x92, 0x65, 0, 0, 0, 0});
@@ -212,8 +213,8 @@ private slots:
                                        << bytes({7, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0x13, 0, 7, 0, 0x9C, 0xFF});
         QTest::newRow("activation") << 0x20 << 0x05 << bytes({0}) << (bytes({0}) + "2025-01-02");
         QTest::newRow("cell detail") << 0x30 << 0x00 << QByteArray()
-                                     << bytes({0, 0x3A, 0x0F, 0xE8, 0x03, 0xF6, 0xFF, 0,
-                                               1, 0x3B, 0x0F, 0xE8, 0x03, 0x0A, 0x00, 0});
+                                     << bytes({0, 0x3A, 0x0F, 0xE8, 0x03, 0xF6, 0xFF, 0, 1, 0x3B, 0x0F, 0xE8, 0x03,
+                                               0x0A, 0x00, 0});
         QTest::newRow("ports 1..2") << 0x31 << 0x00 << bytes({1, 2})
                                     << bytes({1, 0x11, 0x20, 0x4E, 0xB8, 0x0B, 0x3E, 0x01, 9, 0x3C, 0, 0,
                                               2, 0x21, 0x28, 0x23, 0x98, 0x08, 0x38, 0x01, 8, 0x14, 0, 0});

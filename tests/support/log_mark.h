@@ -12,7 +12,9 @@ namespace tessaravolt::test {
 class LogMark
 {
 public:
-    LogMark() : m_start(common::LoggerManager::instance().entries().size()) {}
+    LogMark()
+        : m_start(common::LoggerManager::instance().entries().size())
+    { }
 
     QStringList lines() const
     {

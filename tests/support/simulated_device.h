@@ -31,9 +31,9 @@ inline sim::SimulatedPowerBank::Identity supportedIdentity(uint16_t productId, s
 
 // A plugged-in power bank with `model`, connected through the link. Fails the calling test (return
 // from it with QVERIFY(bank)) when the link does not take it.
-inline std::unique_ptr<sim::SimulatedPowerBank> openPowerBank(
-    const sim::SimulatedPowerBank::Model& model = sim::SimulatedPowerBank::demoModel(),
-    const sim::SimulatedPowerBank::Identity& identity = supportedIdentity())
+inline std::unique_ptr<sim::SimulatedPowerBank>
+openPowerBank(const sim::SimulatedPowerBank::Model& model = sim::SimulatedPowerBank::demoModel(),
+              const sim::SimulatedPowerBank::Identity& identity = supportedIdentity())
 {
     auto bank = std::make_unique<sim::SimulatedPowerBank>(model, identity);
     if (!transport::HidBridge::instance()->openSupportedPowerBank()) {

@@ -73,9 +73,9 @@ inline void addAnswerSignalRows()
                                 << QVariantList{4};
     QTest::newRow("support protocol") << none << plainFrame(0x10, 0x0E, bytes({0xFF, 0x01, 0x00, 0x80}))
                                       << QByteArray("supportProtocol") << 1 << QVariantList{0x800001FFu};
-    QTest::newRow("app title joined")
-        << QList<QByteArray>{plainFrame(0x10, 0x11, "Tessa")} << plainFrame(0x10, 0x21, QByteArray("volt X\0", 7))
-        << QByteArray("appTitle") << 1 << QVariantList{"Tessavolt X"};
+    QTest::newRow("app title joined") << QList<QByteArray>{plainFrame(0x10, 0x11, "Tessa")}
+                                      << plainFrame(0x10, 0x21, QByteArray("volt X\0", 7)) << QByteArray("appTitle")
+                                      << 1 << QVariantList{"Tessavolt X"};
     QTest::newRow("origin manufacturer joined")
         << QList<QByteArray>{plainFrame(0x10, 0x0F, "Origin ")} << plainFrame(0x10, 0x2F, "Works")
         << QByteArray("originManufacturer") << 1 << QVariantList{"Origin Works"};
@@ -86,29 +86,39 @@ inline void addAnswerSignalRows()
         << QVariantList{QString::fromUtf8("中文")};
     QTest::newRow("second part alone") << none << plainFrame(0x10, 0x21, "volt") << QByteArray("appTitle") << 0
                                        << QVariantList{};
-    QTest::newRow("cell item, serial first")
-        << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x02SN2"))}
-        << plainFrame(0x20, 0x05, QByteArray("\x02" "2024-01-01")) << QByteArray("cellItemInfo") << 1
-        << QVariantList{2, "SN2", "2024-01-01"};
+    QTest::newRow("cell item, serial first") << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x02SN2"))}
+                                             << plainFrame(0x20, 0x05,
+                                                           QByteArray("\x02"
+                                                                      "2024-01-01"))
+                                             << QByteArray("cellItemInfo") << 1 << QVariantList{2, "SN2", "2024-01-01"};
     QTest::newRow("cell item, activation first")
-        << QList<QByteArray>{plainFrame(0x20, 0x05, QByteArray("\x01" "2023-12-31"))}
+        << QList<QByteArray>{plainFrame(0x20, 0x05,
+                                        QByteArray("\x01"
+                                                   "2023-12-31"))}
         << plainFrame(0x10, 0x0A, QByteArray("\x01SN1")) << QByteArray("cellItemInfo") << 1
         << QVariantList{1, "SN1", "2023-12-31"};
     // Device texts reach the window and the report without control and bidi override characters.
     text("brand with escapes", 0x01, "Ta\x1B[31mvrin\r\n\x7F", "brand", "Ta[31mvrin");
-    text("model with C1 and bidi", 0x09, "TV\xC2\x9B-\xE2\x80\xAE" "140\xE2\x81\xA6", "model", "TV-140");
+    text("model with C1 and bidi", 0x09,
+         "TV\xC2\x9B-\xE2\x80\xAE"
+         "140\xE2\x81\xA6",
+         "model", "TV-140");
     text("product name markup kept as text", 0x0B, "<h1>Big</h1>", "productName", "<h1>Big</h1>");
-    QTest::newRow("app title cleaned")
-        << QList<QByteArray>{plainFrame(0x10, 0x11, "\xE2\x80\xAEtle")} << plainFrame(0x10, 0x21, "Ti\x07\x09")
-        << QByteArray("appTitle") << 1 << QVariantList{"tleTi"};
-    QTest::newRow("cell item cleaned")
-        << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x03S\x1BN3"))}
-        << plainFrame(0x20, 0x05, QByteArray("\x03" "\xE2\x81\xA7" "2024")) << QByteArray("cellItemInfo") << 1
-        << QVariantList{3, "SN3", "2024"};
-    QTest::newRow("cell item, empty serial never completes")
-        << QList<QByteArray>{plainFrame(0x10, 0x0A, bytes({0}))}
-        << plainFrame(0x20, 0x05, QByteArray("\x00" "2024", 5)) << QByteArray("cellItemInfo") << 0
-        << QVariantList{};
+    QTest::newRow("app title cleaned") << QList<QByteArray>{plainFrame(0x10, 0x11, "\xE2\x80\xAEtle")}
+                                       << plainFrame(0x10, 0x21, "Ti\x07\x09") << QByteArray("appTitle") << 1
+                                       << QVariantList{"tleTi"};
+    QTest::newRow("cell item cleaned") << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x03S\x1BN3"))}
+                                       << plainFrame(0x20, 0x05,
+                                                     QByteArray("\x03"
+                                                                "\xE2\x81\xA7"
+                                                                "2024"))
+                                       << QByteArray("cellItemInfo") << 1 << QVariantList{3, "SN3", "2024"};
+    QTest::newRow("cell item, empty serial never completes") << QList<QByteArray>{plainFrame(0x10, 0x0A, bytes({0}))}
+                                                             << plainFrame(0x20, 0x05,
+                                                                           QByteArray("\x00"
+                                                                                      "2024",
+                                                                                      5))
+                                                             << QByteArray("cellItemInfo") << 0 << QVariantList{};
 
     auto one = [&](const char* row, uint8_t cmd, uint8_t sub, const QByteArray& payload, const char* sig,
                    const QVariantList& args, int count = 1) {
@@ -132,8 +142,8 @@ inline void addAnswerSignalRows()
     one("cell detail, two records and a rest", 0x30, 0x00,
         bytes({0, 0x10, 0x0E, 0xE8, 0x03, 0xFB, 0xFF, 0, 1, 0x20, 0x0E, 0, 0, 0xFA, 0, 0, 9, 9, 9, 9}),
         "cellDetailInfo", {0, 3600, 1000, -5}, 2);
-    one("port info", 0x31, 0x00, bytes({1, 0x21, 0x88, 0x13, 0xB8, 0x0B, 0xF4, 0xFF, 7, 0x96, 0x00, 0}),
-        "portInfo", {1, 2, 1, 5000, 3000, -12, 7, 150});
+    one("port info", 0x31, 0x00, bytes({1, 0x21, 0x88, 0x13, 0xB8, 0x0B, 0xF4, 0xFF, 7, 0x96, 0x00, 0}), "portInfo",
+        {1, 2, 1, 5000, 3000, -12, 7, 150});
     QByteArray fourPorts;
     for (int i = 0; i < 4; ++i)
         fourPorts += bytes({i, 0x12, 0, 0, 0, 0, 0, 0, 0, 0x34, 0x12, 0});
@@ -142,7 +152,12 @@ inline void addAnswerSignalRows()
         {qulonglong(1704067200)});
     one("brightness", 0x12, 0x02, bytes({50}), "brightness", {50});
     one("screen timeout", 0x12, 0x03, bytes({0x2C, 0x01}), "screenTimeout", {300});
-    struct Result { const char* name; uint8_t sub; const char* sig; };
+    struct Result
+    {
+        const char* name;
+        uint8_t sub;
+        const char* sig;
+    };
     for (const Result& r : {Result{"time", 0x01, "currentTimeResult"}, Result{"brightness", 0x02, "brightnessResult"},
                             Result{"timeout", 0x03, "screenTimeoutResult"}}) {
         one(qPrintable(QStringLiteral("%1 result 0").arg(r.name)), 0xA1, r.sub, bytes({0}), r.sig, {true, true});
@@ -158,8 +173,9 @@ inline bool sameArgs(const QList<QVariant>& actual, const QVariantList& expected
     if (actual.size() != expected.size())
         return false;
     for (int i = 0; i < expected.size(); ++i) {
-        const bool equal = expected[i].typeId() == QMetaType::QString ? actual[i].toString() == expected[i].toString()
-                                                                       : actual[i].toLongLong() == expected[i].toLongLong();
+        const bool equal = expected[i].typeId() == QMetaType::QString
+            ? actual[i].toString() == expected[i].toString()
+            : actual[i].toLongLong() == expected[i].toLongLong();
         if (!equal)
             return false;
     }

@@ -8,8 +8,8 @@
 
 #include <QQmlComponent>
 #include <QQmlEngine>
-#include <QtQml/qqml.h>
 #include <QSignalSpy>
+#include <QtQml/qqml.h>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtTest>
 
@@ -63,10 +63,7 @@ class TstAutoConnect : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-    }
+    void initTestCase() { QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper"); }
 
     void cleanup()
     {
@@ -204,8 +201,8 @@ private slots:
 
         int emitted = 0;
         QObject context;
-        for (auto signal : {&HidAutoConnect::activeChanged, &HidAutoConnect::connectedChanged,
-                            &HidAutoConnect::retryIntervalChanged})
+        for (auto signal :
+             {&HidAutoConnect::activeChanged, &HidAutoConnect::connectedChanged, &HidAutoConnect::retryIntervalChanged})
             connect(autoConnect, signal, &context, [&] { ++emitted; });
         LogMark mark;
         delete autoConnect;
@@ -241,8 +238,8 @@ QtObject {
                           QUrl(QStringLiteral("qrc:/auto_connect_probe.qml")));
         std::unique_ptr<QObject> object(component.create());
         QVERIFY2(object, qPrintable(component.errorString()));
-        auto* autoConnect = engine->singletonInstance<HidAutoConnect*>(
-            qmlTypeId("Tessaravolt", 1, 0, "HidAutoConnect"));
+        auto* autoConnect =
+            engine->singletonInstance<HidAutoConnect*>(qmlTypeId("Tessaravolt", 1, 0, "HidAutoConnect"));
         QVERIFY(autoConnect);
         autoConnect->setRetryTimer(&timer);
         QCOMPARE(object->property("connected").toBool(), false);

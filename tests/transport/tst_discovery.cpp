@@ -35,10 +35,7 @@ class TstDiscovery : public QObject
     FakeClock clock;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-    }
+    void initTestCase() { QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper"); }
 
     void init()
     {
@@ -69,9 +66,8 @@ private slots:
         QSignalSpy changed(bridge, &HidBridge::connectedChanged);
         qsizetype connectedLinesSeenByReceiver = -1;
         QObject context;
-        connect(bridge, &HidBridge::connectedChanged, &context, [&](bool) {
-            connectedLinesSeenByReceiver = mark.countStarting(QStringLiteral("HID_CONNECTED"));
-        });
+        connect(bridge, &HidBridge::connectedChanged, &context,
+                [&](bool) { connectedLinesSeenByReceiver = mark.countStarting(QStringLiteral("HID_CONNECTED")); });
 
         QVERIFY(bridge->openSupportedPowerBank());
         QVERIFY(bridge->connected());
@@ -105,7 +101,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !seen.data.isEmpty(); }, 2000));
         const QByteArray report = seen.data.first();
         const auto frame = tessaravolt::protocol::decodeFrame(reinterpret_cast<const uint8_t*>(report.constData()),
-                                                             size_t(report.size()));
+                                                              size_t(report.size()));
         QVERIFY(frame->size > 0);
         QCOMPARE(frame->data[1], uint8_t(0x20));
         QVERIFY(mark.countStarting(QStringLiteral("writeToDevice, len=17")) >= 1);
@@ -122,8 +118,8 @@ private slots:
         QCOMPARE(failed.size(), 1);
         const QString line = failed.first();
         QCOMPARE(logField(line, "reason"), "enumeration_empty");
-        const QString vids
-            = QStringLiteral("0x%1,0x%2").arg(hex4(kSupportedVendorIds[0]), hex4(kSupportedVendorIds[1]));
+        const QString vids =
+            QStringLiteral("0x%1,0x%2").arg(hex4(kSupportedVendorIds[0]), hex4(kSupportedVendorIds[1]));
         QCOMPARE(logField(line, "supported_vids"), vids);
         QCOMPARE(logField(line, "last_vid"), "0x----");
         QCOMPARE(logField(line, "last_pid"), "0x----");
@@ -146,7 +142,8 @@ private slots:
     void otherVendorsAreLeftAlone()
     {
         QFETCH(int, vendorId);
-        QVERIFY(std::find(kSupportedVendorIds.begin(), kSupportedVendorIds.end(), vendorId) == kSupportedVendorIds.end());
+        QVERIFY(std::find(kSupportedVendorIds.begin(), kSupportedVendorIds.end(), vendorId)
+                == kSupportedVendorIds.end());
         SimulatedPowerBank::Identity identity = linkIdentity();
         identity.vendorId = uint16_t(vendorId);
         SimulatedPowerBank bank(identity);
@@ -203,7 +200,8 @@ private slots:
         QVERIFY2(logField(failed.first(), "elapsed_ms").toLongLong() >= 300, qPrintable(failed.first()));
         const QStringList slow = mark.starting(QStringLiteral("HID_CONNECT_SLOW "));
         QCOMPARE(slow.size(), 1);
-        QVERIFY(slow.first().startsWith(QStringLiteral("HID_CONNECT_SLOW outcome=failed reason=%1 elapsed_ms=").arg(reason)));
+        QVERIFY(slow.first().startsWith(
+            QStringLiteral("HID_CONNECT_SLOW outcome=failed reason=%1 elapsed_ms=").arg(reason)));
         QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(1));
 
         // Within the 2 s the device is deferred: no probe, no log line, no result.

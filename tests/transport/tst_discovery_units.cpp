@@ -31,7 +31,7 @@ struct ScriptedDevice
 {
     struct Step
     {
-        int result = 0;    // < 0 fails, 0 nothing came, > 0 the report is delivered
+        int result = 0; // < 0 fails, 0 nothing came, > 0 the report is delivered
         QByteArray report;
     };
     std::deque<Step> script;
@@ -81,8 +81,8 @@ private slots:
 
         const QByteArray valid = answer(0x10, 0x06, 15);
         QTest::newRow("valid answer") << QList<QByteArray>{valid} << 17 << 0 << ProbeResult::Success;
-        QTest::newRow("14 payload bytes") << QList<QByteArray>{answer(0x10, 0x06, 14)} << 17 << 0
-                                          << ProbeResult::InvalidResponse;
+        QTest::newRow("14 payload bytes")
+            << QList<QByteArray>{answer(0x10, 0x06, 14)} << 17 << 0 << ProbeResult::InvalidResponse;
         QTest::newRow("other answer, then the valid one")
             << QList<QByteArray>{answer(0x20, 0x01, 15), valid} << 17 << 0 << ProbeResult::Success;
         QTest::newRow("garbage") << QList<QByteArray>{QByteArray(64, '\x55')} << 17 << 0

@@ -187,21 +187,36 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("row");
-        QTest::newRow("temperature 25.3") << 0 << 253 << "25.3 °C" << "25 °C";
-        QTest::newRow("temperature half up") << 0 << 255 << "25.5 °C" << "26 °C";
-        QTest::newRow("temperature 0.5") << 1 << 5 << "0.5 °C" << "1 °C";
-        QTest::newRow("temperature 3.5") << 1 << 35 << "3.5 °C" << "4 °C";
-        QTest::newRow("temperature below zero") << 1 << -255 << "-25.5 °C" << "-26 °C";
-        QTest::newRow("temperature just below zero") << 1 << -3 << "-0.3 °C" << "0 °C";
-        QTest::newRow("voltage") << 2 << 12000 << "12 V" << "12.000 V";
-        QTest::newRow("voltage 3") << 3 << 3456 << "3.456 V" << "3.456 V";
-        QTest::newRow("voltage 5") << 5 << 1 << "0.001 V" << "0.001 V";
-        QTest::newRow("current") << 4 << 1500 << "1.5 A" << "1.500 A";
-        QTest::newRow("current negative") << 4 << -1500 << "-1.5 A" << "-1.500 A";
-        QTest::newRow("number zero") << 7 << 0 << "N/A" << "N/A";
-        QTest::newRow("number") << 6 << 42 << "42" << "42";
-        QTest::newRow("number negative") << 7 << -5 << "-5" << "N/A";
-        QTest::newRow("number largest") << 200 << 32767 << "32767" << "32767";
+        QTest::newRow("temperature 25.3") << 0 << 253 << "25.3 °C"
+                                          << "25 °C";
+        QTest::newRow("temperature half up") << 0 << 255 << "25.5 °C"
+                                             << "26 °C";
+        QTest::newRow("temperature 0.5") << 1 << 5 << "0.5 °C"
+                                         << "1 °C";
+        QTest::newRow("temperature 3.5") << 1 << 35 << "3.5 °C"
+                                         << "4 °C";
+        QTest::newRow("temperature below zero") << 1 << -255 << "-25.5 °C"
+                                                << "-26 °C";
+        QTest::newRow("temperature just below zero") << 1 << -3 << "-0.3 °C"
+                                                     << "0 °C";
+        QTest::newRow("voltage") << 2 << 12000 << "12 V"
+                                 << "12.000 V";
+        QTest::newRow("voltage 3") << 3 << 3456 << "3.456 V"
+                                   << "3.456 V";
+        QTest::newRow("voltage 5") << 5 << 1 << "0.001 V"
+                                   << "0.001 V";
+        QTest::newRow("current") << 4 << 1500 << "1.5 A"
+                                 << "1.500 A";
+        QTest::newRow("current negative") << 4 << -1500 << "-1.5 A"
+                                          << "-1.500 A";
+        QTest::newRow("number zero") << 7 << 0 << "N/A"
+                                     << "N/A";
+        QTest::newRow("number") << 6 << 42 << "42"
+                                << "42";
+        QTest::newRow("number negative") << 7 << -5 << "-5"
+                                         << "N/A";
+        QTest::newRow("number largest") << 200 << 32767 << "32767"
+                                        << "32767";
     }
 
     void abnormalValueTexts()
@@ -243,24 +258,36 @@ private slots:
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("hhmm");
         // 1700000000 is 2023-11-14 22:13:20 UTC; 1690000000 is 2023-07-22 04:26:40 UTC.
-        QTest::newRow("utc") << QByteArray("UTC") << 1700000000LL << "2023/11/14" << "22:13 UTC" << "22:13";
+        QTest::newRow("utc") << QByteArray("UTC") << 1700000000LL << "2023/11/14"
+                             << "22:13 UTC"
+                             << "22:13";
         QTest::newRow("shanghai next day") << QByteArray("Asia/Shanghai") << 1700000000LL << "2023/11/15"
-                                           << "06:13 CST" << "06:13";
+                                           << "06:13 CST"
+                                           << "06:13";
         QTest::newRow("new york winter") << QByteArray("America/New_York") << 1700000000LL << "2023/11/14"
-                                         << "17:13 EST" << "17:13";
+                                         << "17:13 EST"
+                                         << "17:13";
         // Summer time is UTC-4, which names the Atlantic zone.
         QTest::newRow("new york summer") << QByteArray("America/New_York") << 1690000000LL << "2023/07/22"
-                                         << "00:26 AST" << "00:26";
+                                         << "00:26 AST"
+                                         << "00:26";
         // 2023-03-12: New York moves from UTC-5 to UTC-4 at 07:00 UTC.
-        QTest::newRow("new york, change day, before") << QByteArray("America/New_York") << 1678602600LL
-                                                      << "2023/03/12" << "01:30 EST" << "01:30";
-        QTest::newRow("new york, change day, after") << QByteArray("America/New_York") << 1678606200LL
-                                                     << "2023/03/12" << "03:30 AST" << "03:30";
+        QTest::newRow("new york, change day, before") << QByteArray("America/New_York") << 1678602600LL << "2023/03/12"
+                                                      << "01:30 EST"
+                                                      << "01:30";
+        QTest::newRow("new york, change day, after") << QByteArray("America/New_York") << 1678606200LL << "2023/03/12"
+                                                     << "03:30 AST"
+                                                     << "03:30";
         QTest::newRow("kolkata half hour") << QByteArray("Asia/Kolkata") << 1700000000LL << "2023/11/15"
-                                           << "03:43 IST" << "03:43";
+                                           << "03:43 IST"
+                                           << "03:43";
         QTest::newRow("unknown offset ends with the space")
-            << QByteArray("Asia/Kathmandu") << 1700000000LL << "2023/11/15" << "03:58 " << "03:58";
-        QTest::newRow("epoch") << QByteArray("UTC") << 0LL << "1970/01/01" << "00:00 UTC" << "00:00";
+            << QByteArray("Asia/Kathmandu") << 1700000000LL << "2023/11/15"
+            << "03:58 "
+            << "03:58";
+        QTest::newRow("epoch") << QByteArray("UTC") << 0LL << "1970/01/01"
+                               << "00:00 UTC"
+                               << "00:00";
     }
 
     void datesAndZones()
@@ -325,8 +352,8 @@ private slots:
         for (qsizetype i = 0; i < list.size(); ++i) {
             const CacheEvtInfo& r = records[order[i]];
             const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(r.ts));
-            const QString time = local.toString("HH:mm") + ' '
-                                 + I18n::offsetToAbbreviation(int16_t(local.offsetFromUtc() / 60));
+            const QString time =
+                local.toString("HH:mm") + ' ' + I18n::offsetToAbbreviation(int16_t(local.offsetFromUtc() / 60));
             const QVariantMap entry = list[i].toMap();
             QCOMPARE(entry.value("ts").toLongLong(), qlonglong(r.ts));
             QCOMPARE(entry.value("status").toInt(), int(r.status));

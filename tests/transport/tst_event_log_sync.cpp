@@ -33,8 +33,9 @@ QByteArray recordRequest(int type, int start, int count)
 void fillLog(SimulatedPowerBank::Model& m, uint8_t type, int first, int last, uint64_t baseTs = 1700000000)
 {
     for (int seq = first; seq <= last; ++seq) {
-        m.prependEvent(type, EventRecord{uint16_t(seq), baseTs + uint64_t(seq) * 60, uint8_t(seq % 4), type,
-                                         uint8_t(seq % 8), int16_t(100 + seq)});
+        m.prependEvent(type,
+                       EventRecord{uint16_t(seq), baseTs + uint64_t(seq) * 60, uint8_t(seq % 4), type, uint8_t(seq % 8),
+                                   int16_t(100 + seq)});
     }
 }
 
@@ -114,7 +115,7 @@ private:
         return bank->waitUntil(
             [this] {
                 return !store().statsPending && !state(0).busy() && !state(1).busy()
-                       && HidBridge::instance()->backgroundQueueDepth() == 0;
+                    && HidBridge::instance()->backgroundQueueDepth() == 0;
             },
             timeoutMs);
     }
@@ -174,20 +175,18 @@ private slots:
         AllSignals spies(api.get());
         LogMark mark;
         bool syncStartedBeforeStatistics = false;
-        connect(api.get(), &HidServiceApi::staticsEvent, this,
-                [&] { syncStartedBeforeStatistics = state(1).busy(); });
+        connect(api.get(), &HidServiceApi::staticsEvent, this, [&] { syncStartedBeforeStatistics = state(1).busy(); });
         QVERIFY(connectAndLoad(sevenAbnormal()));
         QVERIFY(mark.has("handleDeviceEvents: statistic abnormalNo(5), activityNo(2), abnormalCount(7), "
                          "activityCount(10), maxTemp(452), minTemp(-53), maxVoltage(16750), minVoltage(12010), "
                          "maxCharge(6500), maxDischarge(9800)"));
         QCOMPARE(spies["staticsEvent"].count(), 1);
-        QCOMPARE(spies["staticsEvent"].first(),
-                 (QVariantList{5, 2, 7, 10, 452, -53, 16750, 12010, 6500, 9800}));
+        QCOMPARE(spies["staticsEvent"].first(), (QVariantList{5, 2, 7, 10, 452, -53, 16750, 12010, 6500, 9800}));
         QVERIFY(syncStartedBeforeStatistics);
         QCOMPARE(spies["abnormalEvent"].count(), 0);
         QCOMPARE(spies["eventCacheReset"].count(), 0);
-        QCOMPARE(recordRequests(), (QList<QByteArray>{recordRequest(1, 0, 3), recordRequest(1, 3, 3),
-                                                      recordRequest(1, 6, 1)}));
+        QCOMPARE(recordRequests(),
+                 (QList<QByteArray>{recordRequest(1, 0, 3), recordRequest(1, 3, 3), recordRequest(1, 6, 1)}));
         const QVariantMap meta = api->abnormalLogCacheMeta();
         QCOMPARE(meta.value("available").toULongLong(), 7u);
         QCOMPARE(meta.value("target").toInt(), 7);
@@ -266,14 +265,16 @@ private slots:
 
         const QByteArray a = recordRequest(1, 0, 3), b = recordRequest(1, 3, 3), c = recordRequest(1, 6, 1);
         QTest::newRow("cleared under a new number")
-            << 0 << QList<QByteArray>{} << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=6,amount=0,action=1" << 1;
+            << 0 << QList<QByteArray>{} << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=6,amount=0,action=1"
+            << 1;
         QTest::newRow("cleared under the same number")
-            << 1 << QList<QByteArray>{} << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=5,amount=0,action=1" << 1;
+            << 1 << QList<QByteArray>{} << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=5,amount=0,action=1"
+            << 1;
         QTest::newRow("full ring drops its oldest")
             << 2 << QList<QByteArray>{a, a, b, c} << "finishEventResponse: newest records changed, rebuild cache" << 4;
         QTest::newRow("new number, same count")
-            << 3 << QList<QByteArray>{a, b, c} << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=6,amount=7,action=1"
-            << 4;
+            << 3 << QList<QByteArray>{a, b, c}
+            << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=6,amount=7,action=1" << 4;
         QTest::newRow("grew by two") << 4 << QList<QByteArray>{a}
                                      << "requestAbnormalEvents: loadedNo=5,loadedCount=7,no=5,amount=9,action=2" << 1;
         const QByteArray b9 = recordRequest(1, 3, 3), c9 = recordRequest(1, 6, 3);
@@ -293,14 +294,22 @@ private slots:
         const QVariantMap snapshot = api->beginAbnormalLogSnapshot();
         bank->update([change](SimulatedPowerBank::Model& m) {
             switch (change) {
-            case 0: m.clearEventLog(1); break;
-            case 1: m.clearEventLog(1, true); break;
+            case 0:
+                m.clearEventLog(1);
+                break;
+            case 1:
+                m.clearEventLog(1, true);
+                break;
             case 2:
                 m.abnormalLog.capacity = 7;
                 fillLog(m, 1, 8, 8);
                 break;
-            case 3: m.abnormalLog.no = 6; break;
-            case 4: fillLog(m, 1, 8, 9); break;
+            case 3:
+                m.abnormalLog.no = 6;
+                break;
+            case 4:
+                fillLog(m, 1, 8, 9);
+                break;
             case 5:
                 m.abnormalLog.records.clear();
                 fillLog(m, 1, 101, 109, 1800000000);
@@ -320,7 +329,8 @@ private slots:
         QCOMPARE(meta.value("complete").toBool(), true);
         QCOMPARE(meta.value("syncing").toBool(), false);
         QCOMPARE(meta.value("target").toInt(), model.abnormalLog.records.size());
-        QCOMPARE(meta.value("revision").toULongLong(), snapshot.value("snapshotRevision").toULongLong() + revisionDelta);
+        QCOMPARE(meta.value("revision").toULongLong(),
+                 snapshot.value("snapshotRevision").toULongLong() + revisionDelta);
         QCOMPARE(state(1).loadedNo, model.abnormalLog.no);
         api->beginAbnormalLogSnapshot();
         QList<int> shown;
@@ -503,8 +513,8 @@ private slots:
         LogMark second;
         QVERIFY(pollOnce());
         QVERIFY(second.has("requestAbnormalEvents: snapshot stable, reconcile incomplete cache"));
-        QCOMPARE(recordRequests(records), (QList<QByteArray>{recordRequest(1, 0, 3), recordRequest(1, 3, 3),
-                                                             recordRequest(1, 6, 1)}));
+        QCOMPARE(recordRequests(records),
+                 (QList<QByteArray>{recordRequest(1, 0, 3), recordRequest(1, 3, 3), recordRequest(1, 6, 1)}));
         QCOMPARE(state(1).stableCount, 0);
         QCOMPARE(api->abnormalLogCacheMeta().value("available").toULongLong(), 6u);
     }
@@ -588,14 +598,15 @@ private slots:
         bank->addRule(recordsRule(SimulatedPowerBank::Action::Drop, -1));
         api->requestActivityEvents(2, 2);
         bank->update([](SimulatedPowerBank::Model& m) { m.abnormalLog.no = 8; });
-        api->dispatchDecodedFrame(plainFrame(0x11, 0x01, bytes({8, 2, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})));
+        api->dispatchDecodedFrame(
+            plainFrame(0x11, 0x01, bytes({8, 2, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})));
         QVERIFY(state(0).loading && state(1).loading);
 
         AllSignals spies(api.get());
         LogMark mark;
         const quint64 revision = store().abnormalRevision;
-        api->dispatchDecodedFrame(recordsFrame({EventRecord{201, 10, 1, 0, 3, 0}, EventRecord{300, 11, 0, 2, 0, 0},
-                                                EventRecord{301, 12, 2, 1, 4, -7}}));
+        api->dispatchDecodedFrame(recordsFrame(
+            {EventRecord{201, 10, 1, 0, 3, 0}, EventRecord{300, 11, 0, 2, 0, 0}, EventRecord{301, 12, 2, 1, 4, -7}}));
         QVERIFY(mark.has("handleDeviceEvents: Not matched resolved for type 2"));
         QVERIFY(mark.has("handleDeviceEvents: activity seq(201), ts(10), state(1), info(3), code(0)"));
         QVERIFY(mark.has("handleDeviceEvents: abnormal seq(301), ts(12), state(2), info(4), code(-7)"));

@@ -47,10 +47,7 @@ class TstHidBridge : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-    }
+    void initTestCase() { QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper"); }
 
     void cleanup()
     {
@@ -210,8 +207,7 @@ private slots:
         queue(bridge, 0x11, 0x02, HidRequestPriority::Background);
         QVERIFY(waitForWrites(bank, 7, 5000));
         bank.setFlood(0);
-        QCOMPARE(subCommandsOf(bank.requests()),
-                 (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
+        QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
 
         // Reports read before each write, from the worker's own log lines (it writes both).
@@ -265,8 +261,8 @@ private slots:
         queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
         QVERIFY(bank.waitUntil([&] { return bank.failedWrites() == 1; }, 3000));
 
-        const QStringList expectedErrors
-            = error == 0 ? QStringList{} : QStringList{QString::fromLocal8Bit(std::strerror(error))};
+        const QStringList expectedErrors =
+            error == 0 ? QStringList{} : QStringList{QString::fromLocal8Bit(std::strerror(error))};
         if (!unplugged) {
             QVERIFY(waitForWrites(bank, 1));
             QCOMPARE(subCommandsOf(bank.requests()), QList<int>{0x1101});
@@ -428,8 +424,8 @@ struct ShutdownObserver
         for (const auto& entry : entries) {
             connected = connected || entry.message.startsWith(QLatin1String("HID_CONNECTED "));
             disconnected = disconnected
-                           || (entry.message.startsWith(QLatin1String("HID_DISCONNECTED "))
-                               && entry.message.endsWith(QLatin1String(" reason=closed")));
+                || (entry.message.startsWith(QLatin1String("HID_DISCONNECTED "))
+                    && entry.message.endsWith(QLatin1String(" reason=closed")));
             exited = exited || entry.message == QLatin1String("taskLoop: exit");
         }
         std::printf("%s connected=%d disconnected=%d exited=%d\n",

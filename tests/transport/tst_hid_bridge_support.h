@@ -56,7 +56,8 @@ public:
 class FakeWallClock
 {
 public:
-    FakeWallClock() : m_ms(nextStart())
+    FakeWallClock()
+        : m_ms(nextStart())
     {
         HidBridge::instance()->setWallClockForTesting([this] { return m_ms.load(); });
     }

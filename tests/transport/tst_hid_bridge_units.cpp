@@ -27,7 +27,9 @@ private slots:
         QTest::newRow("433") << 433u << QString() << true;
         QTest::newRow("other code") << 5u << QStringLiteral("Input/output error") << false;
         QTest::newRow("no code, no text") << 0u << QString() << false;
-        QTest::newRow("poll error text") << 0u << QStringLiteral("hid_read_timeout: unexpected poll error (device disconnected)")
+        QTest::newRow("poll error text") << 0u
+                                         << QStringLiteral(
+                                                "hid_read_timeout: unexpected poll error (device disconnected)")
                                          << true;
         QTest::newRow("removed") << 0u << QStringLiteral("device removed") << true;
         QTest::newRow("capital D") << 0u << QStringLiteral("Disconnected") << false;

@@ -107,8 +107,8 @@ private slots:
         QStringList actual;
         for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
             const QMetaMethod m = meta->method(i);
-            const QString kind = m.methodType() == QMetaMethod::Signal ? QStringLiteral("signal")
-                                                                       : QString::fromLatin1(m.typeName());
+            const QString kind =
+                m.methodType() == QMetaMethod::Signal ? QStringLiteral("signal") : QString::fromLatin1(m.typeName());
             actual << kind + ' ' + QString::fromLatin1(m.methodSignature());
         }
         QCOMPARE(actual, expected);
@@ -180,35 +180,31 @@ private slots:
                                      << QStringList{QString::fromUtf8("handleStaticInfo: brand Ta\\x1B[2J\u202Ev")}
                                      << QStringList{};
         QTest::newRow("illegal soc") << plainFrame(0x20, 0x01, bytes({101}))
-                                     << QStringList{"handleCellRealtimeStatus: illegal soc 101"}
-            << QStringList{};
+                                     << QStringList{"handleCellRealtimeStatus: illegal soc 101"} << QStringList{};
         QTest::newRow("soc 100") << plainFrame(0x20, 0x01, bytes({100}))
                                  << QStringList{"handleCellRealtimeStatus: soc 100"}
                                  << QStringList{"handleCellRealtimeStatus: illegal soc"};
         QTest::newRow("illegal soh") << plainFrame(0x20, 0x02, bytes({101}))
-                                     << QStringList{"handleCellRealtimeStatus: illegal soh 101"}
-            << QStringList{};
+                                     << QStringList{"handleCellRealtimeStatus: illegal soh 101"} << QStringList{};
         QTest::newRow("soh 100") << plainFrame(0x20, 0x02, bytes({100}))
                                  << QStringList{"handleCellRealtimeStatus: soh 100"}
                                  << QStringList{"handleCellRealtimeStatus: illegal soh"};
-        QTest::newRow("first part") << plainFrame(0x10, 0x11, "ab")
-                                    << QStringList{"handleStaticInfo: apptitle1 LEN=2"}
-            << QStringList{};
+        QTest::newRow("first part") << plainFrame(0x10, 0x11, "ab") << QStringList{"handleStaticInfo: apptitle1 LEN=2"}
+                                    << QStringList{};
         QTest::newRow("unknown static") << plainFrame(0x10, 0x13, "x")
                                         << QStringList{"handleStaticInfo: Not matched resolved for subcmd 19"}
-            << QStringList{};
-        QTest::newRow("unknown command")
-            << plainFrame(0x40, 0x02, "x")
-            << QStringList{"handlePacketReceived: command=40, subcmd=2", "handlePacketReceived: ommit cmd"}
-            << QStringList{};
+                                        << QStringList{};
+        QTest::newRow("unknown command") << plainFrame(0x40, 0x02, "x")
+                                         << QStringList{"handlePacketReceived: command=40, subcmd=2",
+                                                        "handlePacketReceived: ommit cmd"}
+                                         << QStringList{};
         QTest::newRow("command in hex") << plainFrame(0xA1, 0x03, bytes({1}))
                                         << QStringList{"handlePacketReceived: command=A1, subcmd=3",
                                                        "handleSendConfig: subcommand=3",
                                                        "handleSendConfig: screen timeout support(1), ok(0)"}
-            << QStringList{};
+                                        << QStringList{};
         QTest::newRow("time result") << plainFrame(0xA1, 0x01, bytes({0}))
-                                     << QStringList{"handleSendConfig: current time support(1)ok(1)"}
-            << QStringList{};
+                                     << QStringList{"handleSendConfig: current time support(1)ok(1)"} << QStringList{};
         QTest::newRow("port record")
             << plainFrame(0x31, 0x00, bytes({1, 0x21, 0x88, 0x13, 0xB8, 0x0B, 0xF4, 0xFF, 7, 0x96, 0x00, 0}))
             << QStringList{"handleInputOutputInfo: count1",
@@ -216,17 +212,14 @@ private slots:
                            "tempC(-12), protocol(7), power(150)"}
             << QStringList{};
         QTest::newRow("port short") << plainFrame(0x31, 0x00, QByteArray(11, '\1'))
-                                    << QStringList{"handleInputOutputInfo: no input out info"}
-            << QStringList{};
+                                    << QStringList{"handleInputOutputInfo: no input out info"} << QStringList{};
         QTest::newRow("cell detail empty") << plainFrame(0x30, 0x00, QByteArray(7, '\1'))
-                                           << QStringList{"handleCellDetailInfo: no cell detail info"}
-            << QStringList{};
+                                           << QStringList{"handleCellDetailInfo: no cell detail info"} << QStringList{};
         QTest::newRow("settings") << plainFrame(0x12, 0x03, bytes({0x2C, 0x01}))
-                                  << QStringList{"handleDeviceSettings: screen timeout (300)"}
-            << QStringList{};
-        QTest::newRow("settings unknown") << plainFrame(0x12, 0x07, bytes({1}))
-                                          << QStringList{"handleDeviceSettings: Not matched resolved for subcmd 7"}
-            << QStringList{};
+                                  << QStringList{"handleDeviceSettings: screen timeout (300)"} << QStringList{};
+        QTest::newRow("settings unknown")
+            << plainFrame(0x12, 0x07, bytes({1}))
+            << QStringList{"handleDeviceSettings: Not matched resolved for subcmd 7"} << QStringList{};
     }
 
     void answerLogLines()
@@ -250,11 +243,13 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<int>("sub");
         QTest::addColumn<int>("length");
-        const struct { int cmd, sub, need; } minimums[] = {
-            {0x10, 0x06, 15}, {0x10, 0x07, 1}, {0x10, 0x0E, 4}, {0x10, 0x0A, 1}, {0x20, 0x05, 1},
-            {0x11, 0x01, 18}, {0x12, 0x01, 8}, {0x12, 0x02, 1},  {0x12, 0x03, 2}, {0x20, 0x01, 1},
-            {0x20, 0x02, 1},  {0x20, 0x03, 2}, {0x20, 0x04, 16}, {0xA1, 0x01, 1}, {0xA1, 0x02, 1},
-            {0xA1, 0x03, 1},
+        const struct
+        {
+            int cmd, sub, need;
+        } minimums[] = {
+            {0x10, 0x06, 15}, {0x10, 0x07, 1}, {0x10, 0x0E, 4}, {0x10, 0x0A, 1}, {0x20, 0x05, 1}, {0x11, 0x01, 18},
+            {0x12, 0x01, 8},  {0x12, 0x02, 1}, {0x12, 0x03, 2}, {0x20, 0x01, 1}, {0x20, 0x02, 1}, {0x20, 0x03, 2},
+            {0x20, 0x04, 16}, {0xA1, 0x01, 1}, {0xA1, 0x02, 1}, {0xA1, 0x03, 1},
         };
         for (const auto& m : minimums) {
             QTest::addRow("%02X/%02X empty", m.cmd, m.sub) << m.cmd << m.sub << 0;
@@ -271,12 +266,12 @@ private slots:
         AllSignals spies(api.get());
         LogMark mark;
         feed(plainFrame(uint8_t(command), uint8_t(sub), QByteArray(length, char(0xE6))));
-        const QString expected = QStringLiteral("handlePacketReceived: short answer dropped, command=%1, subcmd=%2, len=%3")
-                                     .arg(QString::number(command, 16).toUpper())
-                                     .arg(sub)
-                                     .arg(length);
-        QVERIFY2(mark.has(expected),
-                 qPrintable(mark.lines().join('\n')));
+        const QString expected =
+            QStringLiteral("handlePacketReceived: short answer dropped, command=%1, subcmd=%2, len=%3")
+                .arg(QString::number(command, 16).toUpper())
+                .arg(sub)
+                .arg(length);
+        QVERIFY2(mark.has(expected), qPrintable(mark.lines().join('\n')));
         QVERIFY(!mark.has("handleStaticInfo: cached"));
         QVERIFY(!mark.has("requestCellItemSn"));
         QCOMPARE(spies.total(), 0);
@@ -296,9 +291,22 @@ private slots:
     void staticInfoReplaysFromCache()
     {
         const QList<QPair<uint8_t, QByteArray>> answers = {
-            {0x01, "Tavrin"}, {0x02, "F"},  {0x03, "M"},  {0x04, "SN"}, {0x05, "T"},      {0x08, "D"},
-            {0x09, "Mo"},     {0x0B, "PN"}, {0x0C, "HW"}, {0x0D, "SW"}, {0x0E, bytes({1, 0, 0, 0})},
-            {0x0F, "Or"},     {0x2F, "ig"}, {0x12, "C"},  {0x22, "N"},  {0x10, "BM"},
+            {0x01, "Tavrin"},
+            {0x02, "F"},
+            {0x03, "M"},
+            {0x04, "SN"},
+            {0x05, "T"},
+            {0x08, "D"},
+            {0x09, "Mo"},
+            {0x0B, "PN"},
+            {0x0C, "HW"},
+            {0x0D, "SW"},
+            {0x0E, bytes({1, 0, 0, 0})},
+            {0x0F, "Or"},
+            {0x2F, "ig"},
+            {0x12, "C"},
+            {0x22, "N"},
+            {0x10, "BM"},
         };
         {
             LogMark mark;
@@ -353,7 +361,10 @@ private slots:
         QCOMPARE(asked.count("requestCellItemSn:"), 2);
         QCOMPARE(asked.count("requestCellItemAts:"), 2);
         feed(plainFrame(0x10, 0x0A, QByteArray("\x00SN0", 4)));
-        feed(plainFrame(0x20, 0x05, QByteArray("\x00" "A0", 3)));
+        feed(plainFrame(0x20, 0x05,
+                        QByteArray("\x00"
+                                   "A0",
+                                   3)));
         feed(plainFrame(0x10, 0x0A, QByteArray("\x01SN1")));
 
         AllSignals spies(api.get());
@@ -374,7 +385,12 @@ private slots:
         feed(plainFrame(0x20, 0x02, bytes({90})));
         feed(plainFrame(0x20, 0x03, bytes({7, 0})));
 
-        struct Step { qint64 after; int replays; QStringList asked; };
+        struct Step
+        {
+            qint64 after;
+            int replays;
+            QStringList asked;
+        };
         const Step steps[] = {
             {4999, 3, {}},
             {5000, 2, {"soc"}},

@@ -122,16 +122,16 @@ private:
     {
         bank->update([](auto& m) { m.battery.cellCount = 0; });
         LogMark mark;
-        return connectBank()
-            && QTest::qWaitFor([&] { return mark.has("handleStaticInfo: battery info"); }, 5000);
+        return connectBank() && QTest::qWaitFor([&] { return mark.has("handleStaticInfo: battery info"); }, 5000);
     }
 
     // Sends the reply to the last query received.
     void reply(const TimeReply& r, QUdpSocket* from = nullptr)
     {
         if (!from)
-            from = r.from == TimeReply::OtherPort ? otherPort.get()
-                 : r.from == TimeReply::OtherAddress ? otherAddress.get() : ntpServer.get();
+            from = r.from == TimeReply::OtherPort   ? otherPort.get()
+                : r.from == TimeReply::OtherAddress ? otherAddress.get()
+                                                    : ntpServer.get();
         from->writeDatagram(r.bytes(lastQuery), QHostAddress::LocalHost, api->timeSocketPort());
     }
 
@@ -159,10 +159,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-    }
+    void initTestCase() { QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper"); }
 
     void init()
     {
@@ -253,7 +250,8 @@ private slots:
         QVERIFY(earlierAnswersHandled());
         QCOMPARE(spies[signal].count(), count);
         if (count > 0)
-            QVERIFY2(sameArgs(spies[signal].first(), args), qPrintable(QVariant(spies[signal].first()).toStringList().join(", ")));
+            QVERIFY2(sameArgs(spies[signal].first(), args),
+                     qPrintable(QVariant(spies[signal].first()).toStringList().join(", ")));
     }
 
     // Short answers from the device would otherwise read the CRC and padding as values: an empty
@@ -266,10 +264,14 @@ private slots:
         AllSignals spies(api.get());
         LogMark mark;
         const QList<QByteArray> shortAnswers = {
-            plainFrame(0x10, 0x06, {}),           plainFrame(0x10, 0x06, QByteArray(14, '\x05')),
-            plainFrame(0x20, 0x01, {}),           plainFrame(0x20, 0x03, bytes({1})),
-            plainFrame(0x20, 0x04, QByteArray(15, '\x13')), plainFrame(0x12, 0x01, QByteArray(7, '\x01')),
-            plainFrame(0xA1, 0x02, {}),           plainFrame(0x10, 0x0E, bytes({1, 2, 3})),
+            plainFrame(0x10, 0x06, {}),
+            plainFrame(0x10, 0x06, QByteArray(14, '\x05')),
+            plainFrame(0x20, 0x01, {}),
+            plainFrame(0x20, 0x03, bytes({1})),
+            plainFrame(0x20, 0x04, QByteArray(15, '\x13')),
+            plainFrame(0x12, 0x01, QByteArray(7, '\x01')),
+            plainFrame(0xA1, 0x02, {}),
+            plainFrame(0x10, 0x0E, bytes({1, 2, 3})),
         };
         for (const QByteArray& f : shortAnswers)
             sendPlain(f);
@@ -277,8 +279,9 @@ private slots:
         QVERIFY(earlierAnswersHandled());
         QCOMPARE(mark.count("handlePacketReceived: short answer dropped"), shortAnswers.size());
         QCOMPARE(mark.count("handlePacketReceived: decode frame fail, "), 1);
-        const QStringList quiet = {"batteryInfo", "soc", "cycleCount", "currentEvent", "currentTime",
-                                   "brightnessResult", "supportProtocol", "cellItemInfo"};
+        const QStringList quiet = {"batteryInfo",     "soc",         "cycleCount",
+                                   "currentEvent",    "currentTime", "brightnessResult",
+                                   "supportProtocol", "cellItemInfo"};
         for (const QString& name : quiet)
             QVERIFY2(spies[name.toUtf8()].isEmpty(), qPrintable(name));
         QVERIFY(bank->requestsFor(0x10, 0x0A).isEmpty());
@@ -460,31 +463,44 @@ private slots:
         const TimeReply in2025 = withSeconds(0xEB1F0400);
 
         QTest::newRow("the answer") << QList<TimeReply>{r} << y2024;
-        r = {}; r.stratum = 1;
+        r = {};
+        r.stratum = 1;
         QTest::newRow("stratum 1") << QList<TimeReply>{r} << y2024;
-        r = {}; r.stratum = 15;
+        r = {};
+        r.stratum = 15;
         QTest::newRow("stratum 15") << QList<TimeReply>{r} << y2024;
-        r = {}; r.leap = 1;
+        r = {};
+        r.leap = 1;
         QTest::newRow("leap second announced") << QList<TimeReply>{r} << y2024;
-        r = {}; r.origin = TimeReply::Forged;
+        r = {};
+        r.origin = TimeReply::Forged;
         QTest::newRow("forged origin") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.origin = TimeReply::Zero;
+        r = {};
+        r.origin = TimeReply::Zero;
         QTest::newRow("origin of zeros") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.mode = 3;
+        r = {};
+        r.mode = 3;
         QTest::newRow("client mode") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.mode = 5;
+        r = {};
+        r.mode = 5;
         QTest::newRow("broadcast mode") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.stratum = 0;
+        r = {};
+        r.stratum = 0;
         QTest::newRow("kiss-of-death, stratum 0") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.stratum = 16;
+        r = {};
+        r.stratum = 16;
         QTest::newRow("stratum 16") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.leap = 3;
+        r = {};
+        r.leap = 3;
         QTest::newRow("unsynchronised, leap indicator 3") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.from = TimeReply::OtherPort;
+        r = {};
+        r.from = TimeReply::OtherPort;
         QTest::newRow("from another port") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.from = TimeReply::OtherAddress;
+        r = {};
+        r.from = TimeReply::OtherAddress;
         QTest::newRow("from another address") << QList<TimeReply>{r} << qint64(-1);
-        r = {}; r.size = 47;
+        r = {};
+        r.size = 47;
         QTest::newRow("47 bytes") << QList<TimeReply>{r} << qint64(-1);
 
         // What is refused does not use the query up.
@@ -527,7 +543,7 @@ private slots:
     {
         QTest::addColumn<quint32>("transmit");
         QTest::addColumn<quint32>("fraction");
-        QTest::addColumn<qint64>("system"); // Unix seconds
+        QTest::addColumn<qint64>("system");   // Unix seconds
         QTest::addColumn<qint64>("expected"); // -1: the clock is not set
         const qint64 y2026 = 1767225600;
         const qint64 eraOne = 2085978496; // 2036-02-07 06:28:16 UTC

@@ -35,8 +35,8 @@ struct Command
 
 // What the power bank answers, by command.
 const QList<Command> kCommands = {
-    {0x10, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11,
-            0x12, 0x21, 0x22, 0x2F}},
+    {0x10, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,
+            0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x21, 0x22, 0x2F}},
     {0x11, {0x01, 0x02}},
     {0x12, {0x01, 0x02, 0x03}},
     {0x20, {0x01, 0x02, 0x03, 0x04, 0x05}},
@@ -51,25 +51,41 @@ int signalFloor(uint8_t command, uint8_t sub)
     switch (command) {
     case 0x10:
         switch (sub) {
-        case 0x06: return 15;
-        case 0x07: case 0x0A: return 1;
-        case 0x0E: return 4;
-        default: return 0;
+        case 0x06:
+            return 15;
+        case 0x07:
+        case 0x0A:
+            return 1;
+        case 0x0E:
+            return 4;
+        default:
+            return 0;
         }
-    case 0x11: return sub == 0x01 ? 18 : 16;
-    case 0x12: return sub == 0x01 ? 8 : sub == 0x02 ? 1 : sub == 0x03 ? 2 : 0;
-    case 0x20: return sub == 0x03 ? 2 : sub == 0x04 ? 16 : (sub >= 0x01 && sub <= 0x05) ? 1 : 0;
-    case 0x30: return 8;
-    case 0x31: return 12;
-    case 0xA1: return 1;
-    default: return 0;
+    case 0x11:
+        return sub == 0x01 ? 18 : 16;
+    case 0x12:
+        return sub == 0x01 ? 8 : sub == 0x02 ? 1 : sub == 0x03 ? 2 : 0;
+    case 0x20:
+        return sub == 0x03 ? 2 : sub == 0x04 ? 16 : (sub >= 0x01 && sub <= 0x05) ? 1 : 0;
+    case 0x30:
+        return 8;
+    case 0x31:
+        return 12;
+    case 0xA1:
+        return 1;
+    default:
+        return 0;
     }
 }
 
 class Fuzzer
 {
 public:
-    Fuzzer(HidServiceApi& api, SimulatedPowerBank& bank, quint32 seed) : m_api(api), m_bank(bank), m_random(seed) {}
+    Fuzzer(HidServiceApi& api, SimulatedPowerBank& bank, quint32 seed)
+        : m_api(api)
+        , m_bank(bank)
+        , m_random(seed)
+    { }
 
     qint64 clockMs = 7'000'000;
     QSet<QString> reached; // sync states seen at least once
@@ -170,13 +186,15 @@ public:
         const QByteArray payload = answer(command, sub);
         spies.clear();
         m_api.dispatchDecodedFrame(plainFrame(command, sub, payload));
-        const bool known = std::any_of(kCommands.begin(), kCommands.end(),
-                                       [&](const Command& c) { return c.command == command; });
-        const bool tooShort = payload.size() < signalFloor(command, sub)
-                              || (command == 0x11 && sub == 0x02 && payload.size() % 16 != 0);
+        const bool known =
+            std::any_of(kCommands.begin(), kCommands.end(), [&](const Command& c) { return c.command == command; });
+        const bool tooShort =
+            payload.size() < signalFloor(command, sub) || (command == 0x11 && sub == 0x02 && payload.size() % 16 != 0);
         if ((!known || tooShort) && spies.total() != 0) {
             QFAIL(qPrintable(QStringLiteral("answer %1/%2 with %3 payload bytes emitted %4")
-                                 .arg(command, 0, 16).arg(sub, 0, 16).arg(payload.size())
+                                 .arg(command, 0, 16)
+                                 .arg(sub, 0, 16)
+                                 .arg(payload.size())
                                  .arg(spies.emitted().join(QLatin1Char(',')))));
         }
     }
@@ -187,21 +205,51 @@ public:
         const int amounts[] = {-1, 0, 1, 2, 3, 4, 7, 12, 15, 70000};
         const int amount = chance(70) ? below(16) : amounts[below(10)];
         switch (below(17)) {
-        case 0: m_api.requestStaticInfo(); break;
-        case 1: m_api.requestAppTitle(); break;
-        case 2: m_api.requestStaticCellInfo(); break;
-        case 3: m_api.requestPortCount(); break;
-        case 4: m_api.requestCellRealtimeStatus(); break;
-        case 5: m_api.requestCellCurrentEvent(); break;
-        case 6: m_api.requestInputOutputInfo(uint8_t(below(256)), uint8_t(below(256))); break;
-        case 7: m_api.requestDeviceSettings(); break;
-        case 8: m_api.requestStatisticEvents(); break;
-        case 9: m_api.requestActivityEvents(no, amount); break;
-        case 10: m_api.probeActivityEvents(no, amount); break;
-        case 11: m_api.requestAbnormalEvents(no, amount); break;
-        case 12: m_api.probeAbnormalEvents(no, amount); break;
-        case 13: m_api.abnormalLogCacheMeta(); break;
-        case 14: m_api.beginAbnormalLogSnapshot(); break;
+        case 0:
+            m_api.requestStaticInfo();
+            break;
+        case 1:
+            m_api.requestAppTitle();
+            break;
+        case 2:
+            m_api.requestStaticCellInfo();
+            break;
+        case 3:
+            m_api.requestPortCount();
+            break;
+        case 4:
+            m_api.requestCellRealtimeStatus();
+            break;
+        case 5:
+            m_api.requestCellCurrentEvent();
+            break;
+        case 6:
+            m_api.requestInputOutputInfo(uint8_t(below(256)), uint8_t(below(256)));
+            break;
+        case 7:
+            m_api.requestDeviceSettings();
+            break;
+        case 8:
+            m_api.requestStatisticEvents();
+            break;
+        case 9:
+            m_api.requestActivityEvents(no, amount);
+            break;
+        case 10:
+            m_api.probeActivityEvents(no, amount);
+            break;
+        case 11:
+            m_api.requestAbnormalEvents(no, amount);
+            break;
+        case 12:
+            m_api.probeAbnormalEvents(no, amount);
+            break;
+        case 13:
+            m_api.abnormalLogCacheMeta();
+            break;
+        case 14:
+            m_api.beginAbnormalLogSnapshot();
+            break;
         case 15: {
             const QVariantList rows = m_api.readAbnormalLogSnapshot(below(30) - 3, below(80) - 3);
             QVERIFY(rows.size() <= 50);
@@ -291,11 +339,11 @@ private slots:
     void randomAnswers()
     {
         const quint32 seed = qEnvironmentVariableIsSet("TESSARAVOLT_FUZZ_SEED")
-                                 ? quint32(qEnvironmentVariableIntValue("TESSARAVOLT_FUZZ_SEED"))
-                                 : 20240611u;
+            ? quint32(qEnvironmentVariableIntValue("TESSARAVOLT_FUZZ_SEED"))
+            : 20240611u;
         const int steps = qEnvironmentVariableIsSet("TESSARAVOLT_FUZZ_STEPS")
-                              ? qEnvironmentVariableIntValue("TESSARAVOLT_FUZZ_STEPS")
-                              : 20000;
+            ? qEnvironmentVariableIntValue("TESSARAVOLT_FUZZ_STEPS")
+            : 20000;
         qInfo("seed %u, %d steps", seed, steps);
 
         SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();

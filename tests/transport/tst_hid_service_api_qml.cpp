@@ -151,7 +151,10 @@ private slots:
         api->dispatchDecodedFrame(
             plainFrame(0x10, 0x06, bytes({1, 0x00, 0x64, 0, 0, 0xD0, 0x39, 0, 0, 0x8C, 0, 0xE8, 0x03, 0xA0, 0x41})));
         api->dispatchDecodedFrame(plainFrame(0x10, 0x0A, QByteArray("\x00SN0", 4)));
-        api->dispatchDecodedFrame(plainFrame(0x20, 0x05, QByteArray("\x00" "A0", 3)));
+        api->dispatchDecodedFrame(plainFrame(0x20, 0x05,
+                                             QByteArray("\x00"
+                                                        "A0",
+                                                        3)));
         QCOMPARE(receiver->property("cellCount").toInt(), 1);
         const int items = receiver->property("cellItemCount").toInt();
         QVERIFY(items >= 1);
