@@ -133,8 +133,7 @@ private slots:
     void init()
     {
         QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-        if (!tessaravolt::common::I18n::instance()->isEn())
-            tessaravolt::common::I18n::instance()->toggleLanguage();
+        tessaravolt::test::useEnglish();
     }
 
     // Damaged input reports: each is logged as a failed decoding and dropped; the link stays up

@@ -143,8 +143,7 @@ private slots:
     {
         QVERIFY(kFixedLanguage);
         QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-        if (!I18n::instance()->isEn())
-            I18n::instance()->toggleLanguage();
+        tessaravolt::test::useEnglish();
     }
 
     void showsAndFollowsTheDevice()

@@ -93,8 +93,7 @@ private slots:
     void init()
     {
         QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-        if (!I18n::instance()->isEn())
-            I18n::instance()->toggleLanguage();
+        tessaravolt::test::useEnglish();
     }
 
     void connectionLossAndReconnection()
@@ -218,8 +217,7 @@ private slots:
                                                                                      : QStringLiteral("chineseLabel"));
             QCOMPARE(label->property("color").value<QColor>(), QColor(Qt::white));
         }
-        if (!I18n::instance()->isEn())
-            I18n::instance()->toggleLanguage();
+        tessaravolt::test::useEnglish();
     }
 };
 

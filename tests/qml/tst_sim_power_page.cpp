@@ -162,8 +162,7 @@ private slots:
     void init()
     {
         QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-        if (!I18n::instance()->isEn())
-            I18n::instance()->toggleLanguage();
+        tessaravolt::test::useEnglish();
     }
 
     void showsAndFollowsTheDevice()

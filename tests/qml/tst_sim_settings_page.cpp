@@ -206,8 +206,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(SimulatedPowerBank::inMockEnvironment(), "run under umockdev-wrapper");
-        if (!I18n::instance()->isEn())
-            I18n::instance()->toggleLanguage();
+        tessaravolt::test::useEnglish();
         bank = new SimulatedPowerBank(sixCellModel(), supportedIdentity());
         main = loadMain();
         QVERIFY(main.window);
@@ -233,11 +232,7 @@ private slots:
         bank = nullptr;
     }
 
-    void init()
-    {
-        if (!I18n::instance()->isEn())
-            I18n::instance()->toggleLanguage();
-    }
+    void init() { tessaravolt::test::useEnglish(); }
 
     // The page asks for the identity, then the display settings, on every visit.
     void eachVisitAsks()

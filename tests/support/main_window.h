@@ -4,6 +4,7 @@
 // the shell and its pages (with or without a simulated power bank).
 
 #include "app/start_up.h"
+#include "common/i18n.h"
 #include "transport/hid_service_api.h"
 
 #include <QQmlApplicationEngine>
@@ -62,6 +63,13 @@ inline bool showConnected(const LoadedMain& main, int timeoutMs = kConnectTimeou
         return false;
     main.window->show();
     return QTest::qWaitForWindowExposed(main.window) && QTest::qWaitFor([&] { return main.connected(); }, timeoutMs);
+}
+
+// Window tests start in English whatever language an earlier test or the settings left.
+inline void useEnglish()
+{
+    if (!common::I18n::instance()->isEn())
+        common::I18n::instance()->toggleLanguage();
 }
 
 } // namespace tessaravolt::test
