@@ -6,6 +6,7 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/quick_items.h"
 #include "support/screenshots.h"
 #include "transport/hid_bridge.h"
 
@@ -38,27 +39,11 @@ constexpr qint64 kFirstValuesWithinMs = 2000;
 // and more again on a loaded machine.
 constexpr qint64 kEventShownWithinMs = 2000;
 
-void collect(QQuickItem* item, QList<QQuickItem*>& out)
-{
-    out << item;
-    for (QQuickItem* child : item->childItems())
-        collect(child, out);
-}
-
-QList<QQuickItem*> descendants(QQuickItem* root)
-{
-    QList<QQuickItem*> out;
-    if (root)
-        collect(root, out);
-    return out;
-}
+using tessaravolt::test::descendants;
 
 QQuickItem* named(QQuickItem* root, const QString& name)
 {
-    for (QQuickItem* i : descendants(root))
-        if (i->objectName() == name)
-            return i;
-    return nullptr;
+    return tessaravolt::test::findNamed(root, name);
 }
 
 // What the health page shows, read from its items the way a user reads the screen.

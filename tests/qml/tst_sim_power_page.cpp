@@ -6,6 +6,7 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/quick_items.h"
 #include "support/screenshots.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
@@ -55,20 +56,7 @@ SimulatedPowerBank::Model fourPortModel()
     return model;
 }
 
-void collect(QQuickItem* item, QList<QQuickItem*>& out)
-{
-    out << item;
-    for (QQuickItem* child : item->childItems())
-        collect(child, out);
-}
-
-QList<QQuickItem*> descendants(QQuickItem* root)
-{
-    QList<QQuickItem*> out;
-    if (root)
-        collect(root, out);
-    return out;
-}
+using tessaravolt::test::descendants;
 
 // What the page shows, read from its items the way a user reads the screen.
 struct PageView

@@ -7,6 +7,7 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/quick_items.h"
 #include "support/screenshots.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
@@ -58,22 +59,9 @@ SimulatedPowerBank::Model sixCellModel()
     return model;
 }
 
-void collect(QQuickItem* item, QList<QQuickItem*>& out)
-{
-    out << item;
-    for (QQuickItem* child : item->childItems())
-        collect(child, out);
-}
-
 QQuickItem* findIn(QQuickItem* root, const QString& name)
 {
-    QList<QQuickItem*> all;
-    if (root)
-        collect(root, all);
-    for (QQuickItem* i : all)
-        if (i->objectName() == name)
-            return i;
-    return nullptr;
+    return tessaravolt::test::findNamed(root, name);
 }
 
 QDir screenshotDir()
@@ -442,9 +430,7 @@ private slots:
             QCOMPARE(main.rowValues().value(7),
                      english ? QStringLiteral("Cellforge Energy") : QString::fromUtf8("芯锻能源科技有限公司"));
             // Every value text stays inside its column.
-            QList<QQuickItem*> all;
-            collect(main.find("detailList"), all);
-            for (QQuickItem* t : all) {
+            for (QQuickItem* t : tessaravolt::test::descendants(main.find("detailList"))) {
                 if (t->objectName() != QLatin1String("detailValue"))
                     continue;
                 QVERIFY2(t->property("contentWidth").toReal() <= t->width() + 0.5,
