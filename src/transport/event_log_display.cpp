@@ -80,8 +80,9 @@ QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cac
     for (qsizetype i = 0; i < cache.size(); ++i)
         order[i] = i;
     // Unsigned, as the snapshot and the table order them: 2^64 - 1 is the newest, not before 1970.
-    std::stable_sort(order.begin(), order.end(),
-                     [&cache](qsizetype a, qsizetype b) { return cache[a].ts > cache[b].ts; });
+    std::stable_sort(order.begin(), order.end(), [&cache](qsizetype a, qsizetype b) {
+        return eventSortKey(cache[a].ts) > eventSortKey(cache[b].ts);
+    });
 
     static const QString kDate = QStringLiteral("date");
     static const QString kTs = QStringLiteral("ts");
@@ -174,7 +175,7 @@ QVariantList abnormalSnapshotRows(const QList<HidServiceApi::AbnormalLogSnapshot
         row.insert(row.cend(), kDate, moments.date(local));
         row.insert(row.cend(), kEvent, static_cast<int>(r.info));
         row.insert(row.cend(), kSeq, static_cast<int>(r.seq));
-        row.insert(row.cend(), kSort, static_cast<double>(r.ts) * 1000.0);
+        row.insert(row.cend(), kSort, eventSortKey(r.ts));
         row.insert(row.cend(), kState, static_cast<int>(r.status));
         row.insert(row.cend(), kTime, moments.time(local, false));
         row.insert(row.cend(), kValue, abnormalSnapshotValueText(r.info, r.code));
