@@ -380,16 +380,20 @@ Item {
                 { tag: "six long serials, both panels", cells: 6, long: true, brightness: 100, file: "details_six_cells" },
                 { tag: "six long serials, display hidden", cells: 6, long: true, brightness: 0, file: "details_hidden" },
                 { tag: "one cell, display hidden", cells: 1, long: false, brightness: 0, file: "details_hidden_one_cell" },
+                { tag: "largest values, an empty activation text", cells: 2, long: false, extreme: true, brightness: 100,
+                  file: "details_extremes" },
             ];
         }
 
         function test_screenshots(data) {
             const page = createPage({ initialBrightness: data.brightness, initialScreenTimeout: 300 });
             feedIdentity();
-            HidServiceApi.supportProtocol(data.long ? 0x08273AEF : 0x1805);
+            HidServiceApi.supportProtocol(data.extreme ? 0xFFFFFFFF : data.long ? 0x08273AEF : 0x1805);
+            if (data.extreme)
+                HidServiceApi.batteryInfo(2, 4294967295, 4294967295, 65535, 65535, 65535);
             for (let i = 0; i < data.cells; ++i)
                 HidServiceApi.cellItemInfo(i, data.long ? longSerial(i) : "CF50E24060" + i,
-                                           "2025-06-2" + i + " 09:30:00");
+                                           data.extreme && i === 1 ? "" : "2025-06-2" + i + " 09:30:00");
             const list = find(page, "detailList");
             for (const english of [true, false]) {
                 setEnglish(english);
