@@ -54,24 +54,8 @@ QString programOf(const QString& procExe)
 }
 #endif
 
-// Whether the lock file names a live instance of this program, run by this user.
-bool heldByLiveInstance(QLockFile& lock, const QString& path)
+bool heldByLiveProcess(qint64 pid)
 {
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!lock.getLockInfo(&pid, &host, &application))
-        return false;
-#ifdef Q_OS_UNIX
-    struct stat st
-    {
-    };
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-        return false;
-#endif
-    // Another machine's lock (a shared folder) cannot be checked here: it stands.
-    if (!host.isEmpty() && host != QSysInfo::machineHostName())
-        return true;
     if (pid <= 0 || pid == QCoreApplication::applicationPid())
         return false;
 #ifdef Q_OS_UNIX
@@ -87,6 +71,40 @@ bool heldByLiveInstance(QLockFile& lock, const QString& path)
 #endif
 }
 
+enum class Holder { None, LiveInstance, OtherMachine };
+
+// Who holds the lock file: a live instance of this program run by this user, another machine
+// (whose processes cannot be checked from here), or no one. In a folder of this machine alone the
+// host named is not looked at: the process number is this machine's, whatever the host was called
+// when the lock was made.
+Holder holderOf(QLockFile& lock, const QString& path, LockFolder folder, QString* otherHost)
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!lock.getLockInfo(&pid, &host, &application))
+        return Holder::None;
+#ifdef Q_OS_UNIX
+    struct stat st
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        return Holder::None;
+#endif
+    if (folder == LockFolder::MaybeShared && !host.isEmpty() && host != QSysInfo::machineHostName()) {
+        *otherHost = host;
+        return Holder::OtherMachine;
+    }
+    return heldByLiveProcess(pid) ? Holder::LiveInstance : Holder::None;
+}
+
+QString heldElsewhere(const QString& path, const QString& host)
+{
+    return QStringLiteral("the lock file %1 names another machine (%2); if the program does not run there, "
+                          "remove the file to start it here")
+        .arg(QDir::toNativeSeparators(path), host);
+}
+
 QString failedToCreate(const QString& path, QLockFile::LockError error)
 {
     const QString shown = QDir::toNativeSeparators(path);
@@ -99,8 +117,9 @@ QString failedToCreate(const QString& path, QLockFile::LockError error)
 
 } // namespace
 
-InstanceLockResult acquireInstanceLock(QLockFile& lock, const QString& path)
+InstanceLockResult acquireInstanceLock(QLockFile& lock, const QString& path, LockFolder folder)
 {
+    QString otherHost;
     const QString shown = QDir::toNativeSeparators(path);
     lock.setStaleLockTime(0);
     // Each round either takes the lock, finds it held, or removes what stands in its place; another
@@ -115,8 +134,11 @@ InstanceLockResult acquireInstanceLock(QLockFile& lock, const QString& path)
                 return {InstanceLockResult::Acquired, {}};
             if (lock.error() != QLockFile::LockFailedError)
                 return {InstanceLockResult::Failed, failedToCreate(path, lock.error())};
-            if (heldByLiveInstance(lock, path))
+            const Holder holder = holderOf(lock, path, folder, &otherHost);
+            if (holder == Holder::LiveInstance)
                 return {InstanceLockResult::HeldByLiveInstance, {}};
+            if (holder == Holder::OtherMachine)
+                return {InstanceLockResult::Failed, heldElsewhere(path, otherHost)};
         }
 
         // Taking over: one start at a time, and the lock is made before the guard is let go, so a
@@ -134,8 +156,13 @@ InstanceLockResult acquireInstanceLock(QLockFile& lock, const QString& path)
         const Found again = inspect(path);
         if (again == Found::Folder)
             continue;
-        if (again == Found::LockFile && heldByLiveInstance(lock, path))
-            return {InstanceLockResult::HeldByLiveInstance, {}};
+        if (again == Found::LockFile) {
+            const Holder holder = holderOf(lock, path, folder, &otherHost);
+            if (holder == Holder::LiveInstance)
+                return {InstanceLockResult::HeldByLiveInstance, {}};
+            if (holder == Holder::OtherMachine)
+                return {InstanceLockResult::Failed, heldElsewhere(path, otherHost)};
+        }
         QFile stale(path);
         if (again != Found::Nothing && !stale.remove() && inspect(path) != Found::Nothing)
             return {InstanceLockResult::Failed,

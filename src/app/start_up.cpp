@@ -10,6 +10,7 @@
 #include "app/window_size_policy.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLockFile>
 #include <QPointer>
@@ -96,7 +97,12 @@ int runApplication(int argc, char** argv, const QUrl& root)
         return 1;
     }
     auto lock = std::make_unique<QLockFile>(lockPath);
-    const InstanceLockResult locked = acquireInstanceLock(*lock, lockPath);
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const LockFolder folder =
+        QDir::isAbsolutePath(runtime) && QFileInfo(lockPath).absolutePath() == QDir(runtime).absolutePath()
+        ? LockFolder::ThisMachine
+        : LockFolder::MaybeShared;
+    const InstanceLockResult locked = acquireInstanceLock(*lock, lockPath, folder);
     if (locked.outcome == InstanceLockResult::HeldByLiveInstance)
         return 0;
     if (locked.outcome == InstanceLockResult::Failed) {

@@ -37,6 +37,9 @@ void appendTwoDigits(QString& out, int value)
 
 LocalMoment localMomentAt(qint64 utcSeconds, int offsetSeconds)
 {
+    // Within these bounds neither the local seconds nor the year can overflow.
+    if (utcSeconds > kLatestShownSeconds || utcSeconds < -kLatestShownSeconds)
+        return {};
     LocalMoment m;
     m.valid = true;
     m.offsetSeconds = offsetSeconds;
@@ -68,7 +71,7 @@ std::optional<int> LocalClock::offsetAt(qint64 utcSeconds)
 
 LocalMoment LocalClock::at(uint64_t utcSeconds) const
 {
-    if (utcSeconds > uint64_t(std::numeric_limits<qint64>::max()))
+    if (utcSeconds > uint64_t(kLatestShownSeconds))
         return {};
     const std::optional<int> offset = offsetAt(qint64(utcSeconds));
     return offset ? localMomentAt(qint64(utcSeconds), *offset) : LocalMoment{};
@@ -83,7 +86,7 @@ ZoneDays::ZoneDays()
 
 int ZoneDays::indexOf(uint64_t utcSeconds)
 {
-    if (utcSeconds > uint64_t(std::numeric_limits<qint64>::max()))
+    if (utcSeconds > uint64_t(kLatestShownSeconds))
         return kInvalid;
     const qint64 utcDay = floorDiv(qint64(utcSeconds), 86400);
     if (m_last >= 0 && m_days[m_last].utcDay == utcDay)
@@ -185,7 +188,7 @@ const QString& MomentTexts::time(const LocalMoment& m, bool withZone)
         m_timeValid = m.valid;
         m_minute = m.localMinute;
         m_offset = m.offsetSeconds;
-        m_time = withZone ? formatLocalTime(m) + QLatin1Char(' ') + zoneAbbreviation(m) : formatLocalTime(m);
+        m_time = withZone && m.valid ? formatLocalTime(m) + QLatin1Char(' ') + zoneAbbreviation(m) : formatLocalTime(m);
     }
     return m_time;
 }

@@ -10,6 +10,11 @@
 
 namespace tessaravolt::common {
 
+// The latest time stamp that has a date: the last moment a JavaScript date holds (year 275760),
+// so that the table, which formats its activity rows in QML, and the lists agree on every record.
+// Later time stamps have no date and no time text, in every zone.
+constexpr qint64 kLatestShownSeconds = 8640000000000;
+
 // One moment in local time, by the C library's zone rules, which Qt's local time also follows.
 struct LocalMoment
 {
@@ -25,7 +30,7 @@ struct LocalMoment
 };
 
 // The moment `utcSeconds` (since the epoch) at the given offset from UTC, in the proleptic
-// Gregorian calendar.
+// Gregorian calendar; invalid beyond kLatestShownSeconds either side of the epoch.
 LocalMoment localMomentAt(qint64 utcSeconds, int offsetSeconds);
 
 // Local time by the C library's zone rules. The zone is read once, when the clock is made, not
@@ -38,7 +43,7 @@ public:
     // The zone's offset from UTC at `utcSeconds`, or nothing where the C library has none.
     static std::optional<int> offsetAt(qint64 utcSeconds);
 
-    // Invalid for time stamps the C library cannot convert.
+    // Invalid for time stamps past kLatestShownSeconds or that the C library cannot convert.
     LocalMoment at(uint64_t utcSeconds) const;
 };
 

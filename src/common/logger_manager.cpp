@@ -14,27 +14,40 @@ constexpr bool isControl(char16_t c)
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// Characters that reorder a line (bidi embeddings, overrides, isolates) or break it (the line and
+// paragraph separators) in a viewer.
+constexpr bool isLayoutControl(char16_t c)
+{
+    return c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 // Device texts and error texts reach the log as they came: an exported log shown in a terminal
-// must not carry its escape sequences, so control characters are written as \xHH.
+// must not carry its escape sequences, nor show a line reversed or split, so control characters
+// are written as \xHH and the layout controls as \uHHHH.
 void escapeControlCharacters(QString& message)
 {
+    const auto escapedHere = [](char16_t c) { return isControl(c) || isLayoutControl(c); };
     qsizetype i = 0;
-    while (i < message.size() && !isControl(message.at(i).unicode()))
+    while (i < message.size() && !escapedHere(message.at(i).unicode()))
         ++i;
     if (i == message.size())
         return;
     QString escaped;
     escaped.reserve(message.size() + 8);
     escaped.append(QStringView(message).first(i));
+    static constexpr char kHex[] = "0123456789ABCDEF";
     for (; i < message.size(); ++i) {
         const char16_t c = message.at(i).unicode();
-        if (!isControl(c)) {
+        if (isControl(c)) {
+            const char code[] = {'\\', 'x', kHex[(c >> 4) & 0xF], kHex[c & 0xF], '\0'};
+            escaped.append(QLatin1String(code));
+        } else if (isLayoutControl(c)) {
+            const char code[] = {'\\',          'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF],
+                                 kHex[c & 0xF], '\0'};
+            escaped.append(QLatin1String(code));
+        } else {
             escaped.append(QChar(c));
-            continue;
         }
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        const char code[] = {'\\', 'x', kHex[(c >> 4) & 0xF], kHex[c & 0xF], '\0'};
-        escaped.append(QLatin1String(code));
     }
     message = std::move(escaped);
 }

@@ -26,15 +26,15 @@ constexpr qsizetype kMaxListBuilders = 8;
 
 // ---- value texts -----------------------------------------------------------------------------
 
-QString activityReportValueText(uint8_t, uint16_t code)
+// The report lists and the table read a record's code alike: signed 16-bit, 0 as "0" on the
+// activity log, and on the abnormal log the table's rule for the plain numbers.
+QString activityReportValueText(uint8_t, int16_t code)
 {
-    return code == 0 ? QStringLiteral("N/A") : QString::number(code);
+    return QString::number(code);
 }
 
-QString abnormalReportValueText(uint8_t info, uint16_t rawCode)
+QString abnormalReportValueText(uint8_t info, int16_t code)
 {
-    // The value is a signed quantity (temperatures go below zero), as in the table rows.
-    const int16_t code = static_cast<int16_t>(rawCode);
     switch (info) {
     case 0:
     case 1:
@@ -46,7 +46,7 @@ QString abnormalReportValueText(uint8_t info, uint16_t rawCode)
     case 5:
         return QString::number(code * 0.001, 'g', 6) + QStringLiteral(" V");
     default:
-        return code == 0 ? QStringLiteral("N/A") : QString::number(code);
+        return abnormalSnapshotValueText(info, code);
     }
 }
 
@@ -79,8 +79,9 @@ QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cac
     QList<qsizetype> order(cache.size());
     for (qsizetype i = 0; i < cache.size(); ++i)
         order[i] = i;
+    // Unsigned, as the snapshot and the table order them: 2^64 - 1 is the newest, not before 1970.
     std::stable_sort(order.begin(), order.end(), [&cache](qsizetype a, qsizetype b) {
-        return static_cast<qint64>(cache[a].ts) > static_cast<qint64>(cache[b].ts);
+        return eventSortKey(cache[a].ts) > eventSortKey(cache[b].ts);
     });
 
     static const QString kDate = QStringLiteral("date");
@@ -107,11 +108,10 @@ QVariantList resortCachedEventLogs(common::I18n*, const QList<CacheEvtInfo>& cac
             auto event = eventTexts.constFind(eventKey);
             if (event == eventTexts.cend())
                 event = eventTexts.insert(eventKey, textOf(record.status, record.info));
-            const uint16_t code = static_cast<uint16_t>(record.code);
-            const uint32_t valueKey = (uint32_t(record.info) << 16) | code;
+            const uint32_t valueKey = (uint32_t(record.info) << 16) | static_cast<uint16_t>(record.code);
             auto value = valueTexts.constFind(valueKey);
             if (value == valueTexts.cend())
-                value = valueTexts.insert(valueKey, valueOf(record.info, code));
+                value = valueTexts.insert(valueKey, valueOf(record.info, record.code));
 
             // Keys in their sorted order, each inserted at the end.
             QVariantMap map;
@@ -175,7 +175,7 @@ QVariantList abnormalSnapshotRows(const QList<HidServiceApi::AbnormalLogSnapshot
         row.insert(row.cend(), kDate, moments.date(local));
         row.insert(row.cend(), kEvent, static_cast<int>(r.info));
         row.insert(row.cend(), kSeq, static_cast<int>(r.seq));
-        row.insert(row.cend(), kSort, static_cast<double>(r.ts) * 1000.0);
+        row.insert(row.cend(), kSort, eventSortKey(r.ts));
         row.insert(row.cend(), kState, static_cast<int>(r.status));
         row.insert(row.cend(), kTime, moments.time(local, false));
         row.insert(row.cend(), kValue, abnormalSnapshotValueText(r.info, r.code));

@@ -37,11 +37,15 @@ struct CacheEvtInfo
     friend bool operator==(const CacheEvtInfo&, const CacheEvtInfo&) = default;
 };
 
-// Identity of one battery cell; each text stays empty until its answer arrives.
+// Identity of one battery cell; each text stays empty until its answer arrives, and a cell is
+// complete once both answers have arrived, even with an empty text.
 struct CellItemInfo
 {
     QString sn;
     QString activateTs;
+    bool haveSn = false;
+    bool haveActivateTs = false;
+    bool complete() const { return haveSn && haveActivateTs; }
 };
 
 // Caches, sync states, statistics flags, revisions and snapshot of the two event logs.

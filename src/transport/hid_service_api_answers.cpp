@@ -129,7 +129,9 @@ void HidServiceApi::handleStaticInfo(const uint8_t* frame, int len)
         const QString text = protocol::extractPureStr(frame, 1);
         {
             std::unique_lock lock(cellItemCacheMutex);
-            cellItemCache[index].sn = text;
+            CellItemInfo& item = cellItemCache[index];
+            item.sn = text;
+            item.haveSn = true;
         }
         logger() << "handleStaticInfo: battery sn " << text << std::endl;
         emitCellItemIfComplete(index);
@@ -212,7 +214,7 @@ void HidServiceApi::handleCellItemStep(uint16_t cellCount)
         cached = cellItemCache;
     }
     for (auto it = cached.cbegin(); it != cached.cend(); ++it) {
-        if (it->sn.isEmpty() || it->activateTs.isEmpty())
+        if (!it->complete())
             continue;
         const int16_t index = int16_t(it.key());
         logger() << "requestCellItemInfo(Cache): index=" << index << ", sn=" << it->sn << ", activateTs"
@@ -228,7 +230,7 @@ void HidServiceApi::emitCellItemIfComplete(uint8_t index)
         std::shared_lock lock(cellItemCacheMutex);
         item = cellItemCache.value(index);
     }
-    if (item.sn.isEmpty() || item.activateTs.isEmpty())
+    if (!item.complete())
         return;
     logger() << "handleCellItemInfo: index=" << int16_t(index) << ", sn=" << item.sn << ", activateTs"
              << item.activateTs << std::endl;
@@ -306,7 +308,9 @@ void HidServiceApi::handleCellRealtimeStatus(const uint8_t* frame, bool fromDevi
         const QString text = protocol::extractPureStr(frame, 1);
         {
             std::unique_lock lock(cellItemCacheMutex);
-            cellItemCache[index].activateTs = text;
+            CellItemInfo& item = cellItemCache[index];
+            item.activateTs = text;
+            item.haveActivateTs = true;
         }
         logger() << "handleCellRealtimeStatus: activate " << text << ", bytes=" << payloadLength(frame) << std::endl;
         emitCellItemIfComplete(index);
@@ -368,6 +372,12 @@ void HidServiceApi::handleInputOutputInfo(const uint8_t* frame)
                  << "tempC(" << temp << "), "
                  << "protocol(" << int(protocol) << "), "
                  << "power(" << power << ")" << std::endl;
+        // The power page shows C, A, wireless and AC ports only; any other status still shows.
+        if (type < 1 || type > 4) {
+            logger() << "handleInputOutputInfo: dropped the record of port " << index << ": unknown type " << int(type)
+                     << std::endl;
+            continue;
+        }
         emit portInfo(index, status, type, voltage, current, temp, protocol, power);
     }
 }

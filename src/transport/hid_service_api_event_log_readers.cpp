@@ -72,8 +72,10 @@ QVariantMap HidServiceApi::beginAbnormalLogSnapshot()
     s.snapshotRevision = s.abnormalRevision;
     std::sort(s.snapshot.begin(), s.snapshot.end(),
               [](const AbnormalLogSnapshotRecord& a, const AbnormalLogSnapshotRecord& b) {
-                  if (a.ts != b.ts)
-                      return a.ts > b.ts;
+                  const double keyA = eventSortKey(a.ts);
+                  const double keyB = eventSortKey(b.ts);
+                  if (keyA != keyB)
+                      return keyA > keyB;
                   return a.seq > b.seq;
               });
     QVariantMap map;

@@ -76,6 +76,16 @@ void SntpClient::setServers(const QList<Server>& servers)
     m_servers = servers;
 }
 
+int64_t SntpClient::buildTime()
+{
+    return int64_t(TESSARAVOLT_BUILD_TIME);
+}
+
+void SntpClient::setEarliestTime(int64_t unixSeconds)
+{
+    m_earliest = unixSeconds;
+}
+
 QList<SntpClient::Server> SntpClient::servers() const
 {
     return m_servers;
@@ -161,6 +171,12 @@ void SntpClient::readDatagrams()
         const int64_t seconds = unixSecondsNearest(transmit, m_systemMs() / 1000);
         if ((transmit == 0 && readBe32(bytes + 44) == 0) || seconds < 0) {
             logger() << "onUdpDataRecv: Ignored reply without a usable time" << std::endl;
+            continue;
+        }
+        // A clock set back before this program existed is wrong, whatever the server says.
+        if (seconds < m_earliest) {
+            logger() << "onUdpDataRecv: Ignored reply with a time before this program was built: " << seconds << " < "
+                     << m_earliest << std::endl;
             continue;
         }
         m_queryOpen = false;

@@ -33,6 +33,11 @@ public:
 
     static QList<Server> defaultServers();
 
+    // The program's build time, in seconds since the epoch: no earlier time is taken from a server.
+    static int64_t buildTime();
+    // Moves that limit, for tests that must not depend on when the program was built.
+    void setEarliestTime(int64_t unixSeconds);
+
     void setServers(const QList<Server>& servers);
     QList<Server> servers() const;
     // The local port answers are read on (0 when the socket could not be bound).
@@ -49,6 +54,7 @@ private:
     void readDatagrams();
 
     std::function<qint64()> m_systemMs;
+    int64_t m_earliest = buildTime();
     QList<Server> m_servers;
     QUdpSocket* m_socket = nullptr;
     // The open query: where it went, the transmit time stamp it carried (which the answer must

@@ -101,9 +101,14 @@ make_case() {
     dangling-link) ln -s "$TMPDIR/nothing-here" "$lock" ;;
     link-to-file) ln -s "$TMPDIR/target" "$lock" ;;
     pipe) mkfifo "$lock" ;;
+    # The runtime folder is this machine's for this boot: a lock naming another host is left over
+    # from before a change of hostname.
+    other-host) printf '%s\ntessaravolt\n%s\n' $gone "elsewhere-$host" >"$lock" ;;
+    other-host-live-pid) printf '%s\ntessaravolt\n%s\n' $other "elsewhere-$host" >"$lock" ;;
   esac
 }
-for c in empty garbage bad-pid binary process-gone other-program unreadable dangling-link link-to-file pipe; do
+for c in empty garbage bad-pid binary process-gone other-program unreadable dangling-link link-to-file pipe \
+  other-host other-host-live-pid; do
   make_case $c
   "$app" 2>"$TMPDIR/case.err" & p=$!; pids+=($p)
   wait_lock "$lock" $p || fail "lock file '$c': the start did not take it over: $(cat "$TMPDIR/case.err")"
@@ -143,6 +148,16 @@ for runtime in unset relative/path; do
   stop $p TERM; [ $rc -eq 0 ] || fail "XDG_RUNTIME_DIR $runtime: bad exit"
   [ -e "$fallback" ] && fail "XDG_RUNTIME_DIR $runtime: lock left behind"
 done
+
+# In the temp folder, which another machine could share, a lock naming another host cannot be
+# checked: a message and status 1, never a silent exit, and the lock stays.
+(exit 0) & gone=$!; wait $gone
+printf '%s\ntessaravolt\n%s\n' $gone "elsewhere-$host" >"$fallback"
+out=$(env -u XDG_RUNTIME_DIR timeout 20 "$app" 2>&1); rc=$?
+[ $rc -eq 1 ] || fail "another host's lock in the temp folder: exited $rc, expected 1: $out"
+echo "$out" | grep -q "names another machine (elsewhere-$host)" || fail "another host's lock: no message: $out"
+[ "$(sed -n 3p "$fallback")" = "elsewhere-$host" ] || fail "another host's lock in the temp folder was replaced"
+rm -f "$fallback"
 
 # A lock that cannot be created is a real failure, not a second instance, and is never made
 # anywhere but in its folder.

@@ -29,10 +29,12 @@ private slots:
         QTest::newRow("bidi embeddings and overrides")
             << QStringLiteral("\u202A1\u202B2\u202C3\u202D4\u202E5") << QStringLiteral("12345");
         QTest::newRow("bidi isolates") << QStringLiteral("\u20666\u20677\u20688\u20699") << QStringLiteral("6789");
+        QTest::newRow("line and paragraph separators")
+            << QStringLiteral("Cell\u2028One\u2029Two") << QStringLiteral("CellOneTwo");
         // Neighbours of the removed ranges, other scripts, and characters beyond the BMP stay.
-        QTest::newRow("kept") << QStringLiteral("\u00A0\u2029\u202F\u2065\u206A\u200F \u4E2D\u6587 \U0001F50B <b>&amp;")
+        QTest::newRow("kept") << QStringLiteral("\u00A0\u2027\u202F\u2065\u206A\u200F \u4E2D\u6587 \U0001F50B <b>&amp;")
                               << QStringLiteral(
-                                     "\u00A0\u2029\u202F\u2065\u206A\u200F \u4E2D\u6587 \U0001F50B <b>&amp;");
+                                     "\u00A0\u2027\u202F\u2065\u206A\u200F \u4E2D\u6587 \U0001F50B <b>&amp;");
         QTest::newRow("markup stays text") << QStringLiteral("<img src=\"http://127.0.0.1/x.png\">")
                                            << QStringLiteral("<img src=\"http://127.0.0.1/x.png\">");
     }

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 using namespace tessaravolt::common;
 
@@ -116,18 +117,62 @@ private slots:
         }
     }
 
-    void outOfRangeTimeStampsHaveNoText()
+    // The extremes of the wire's 64-bit time stamp: defined arithmetic everywhere (the sanitizer
+    // build checks), a date up to the last moment a JavaScript date holds, as the table shows it,
+    // and no text past it.
+    void extremeTimeStamps_data()
     {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<quint64>("utc");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        const QByteArray shanghai("CST-8");
+        for (const QByteArray& zone : {QByteArray("UTC0"), shanghai, QByteArray(kBerlin)}) {
+            const bool east = zone != "UTC0";
+            QTest::addRow("%s, 0", zone.constData())
+                << zone << quint64(0) << "1970/01/01" << (east ? (zone == shanghai ? "08:00" : "01:00") : "00:00");
+            QTest::addRow("%s, year 10000", zone.constData())
+                << zone << quint64(253402300800) << "10000/01/01"
+                << (east ? (zone == shanghai ? "08:00" : "01:00") : "00:00");
+            QTest::addRow("%s, last shown second", zone.constData())
+                << zone << quint64(kLatestShownSeconds) << "275760/09/13"
+                << (east ? (zone == shanghai ? "08:00" : "02:00") : "00:00");
+            QTest::addRow("%s, one second later", zone.constData())
+                << zone << quint64(kLatestShownSeconds + 1) << QString() << QString();
+            QTest::addRow("%s, 2^63 - 1", zone.constData())
+                << zone << quint64(std::numeric_limits<qint64>::max()) << QString() << QString();
+            QTest::addRow("%s, 2^63", zone.constData()) << zone << (quint64(1) << 63) << QString() << QString();
+            QTest::addRow("%s, 2^64 - 1", zone.constData())
+                << zone << std::numeric_limits<quint64>::max() << QString() << QString();
+        }
+    }
+
+    void extremeTimeStamps()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(quint64, utc);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        const ZoneScope scope(zone.constData());
         const LocalClock clock;
-        const LocalMoment none = clock.at(UINT64_MAX);
-        QVERIFY(!none.valid);
         ZoneDays days;
-        QVERIFY(!days.at(UINT64_MAX, days.indexOf(UINT64_MAX)).valid);
-        MomentTexts texts;
-        QCOMPARE(texts.date(none), QString());
-        QCOMPARE(texts.time(none, false), QString());
-        QCOMPARE(formatLocalDate(none), QString());
-        QCOMPARE(zoneAbbreviation(none), QString());
+        const int index = days.indexOf(utc);
+        for (const LocalMoment& m : {clock.at(utc), days.at(utc, index)}) {
+            QCOMPARE(m.valid, !date.isEmpty());
+            MomentTexts texts;
+            QCOMPARE(texts.date(m), date);
+            QCOMPARE(texts.time(m, false), time);
+            // With the zone: nothing at all for a moment without a date, not a lone space.
+            QCOMPARE(texts.time(m, true).isEmpty(), date.isEmpty());
+            QCOMPARE(formatLocalDate(m), date);
+            QCOMPARE(zoneAbbreviation(m).isEmpty(), date.isEmpty() || zoneAbbreviation(m).isEmpty());
+        }
+        // The calendar alone, at the far ends of its argument and the largest offsets.
+        for (const int offset : {-14 * 3600, 0, 14 * 3600}) {
+            QVERIFY(!localMomentAt(std::numeric_limits<qint64>::max(), offset).valid);
+            QVERIFY(!localMomentAt(std::numeric_limits<qint64>::min(), offset).valid);
+            QCOMPARE(localMomentAt(qint64(utc > quint64(kLatestShownSeconds) ? 0 : utc), offset).valid, true);
+        }
     }
 
     // In the hour repeated in autumn the same wall-clock minute comes twice, with two offsets:

@@ -109,8 +109,13 @@ private slots:
         QTest::newRow("line breaks stay spaces") << QStringLiteral("a\r\n\x1B"
                                                                    "b")
                                                  << QStringLiteral("a  \\x1Bb");
-        QTest::newRow("printable untouched")
-            << QStringLiteral("\u4e2d \u00A0\u202E ok\\") << QStringLiteral("\u4e2d \u00A0\u202E ok\\");
+        // A viewer would show the rest of the line reversed, or split it in two.
+        QTest::newRow("bidi controls and separators")
+            << QStringLiteral("a\u202Ab\u202Bc\u202Cd\u202De\u202Ef\u2066g\u2067h\u2068i\u2069j\u2028k\u2029")
+            << QStringLiteral("a\\u202Ab\\u202Bc\\u202Cd\\u202De\\u202Ef\\u2066g\\u2067h\\u2068i\\u2069j"
+                              "\\u2028k\\u2029");
+        QTest::newRow("printable untouched") << QStringLiteral("\u4e2d \u00A0\u200F\u2027\u202F\u2065\u206A ok\\")
+                                             << QStringLiteral("\u4e2d \u00A0\u200F\u2027\u202F\u2065\u206A ok\\");
     }
 
     void controlCharactersAreEscaped()
@@ -135,6 +140,8 @@ private slots:
         }
         QVERIFY(!text.contains('\x7F'));
         QVERIFY(!text.contains("\xC2\x9B")); // U+009B in UTF-8
+        for (const char16_t c : {u'\u2028', u'\u2029', u'\u202A', u'\u202E', u'\u2066', u'\u2069'})
+            QVERIFY2(!text.contains(QString(QChar(c)).toUtf8()), qPrintable(QString::number(c, 16)));
     }
 
     void addLogLeavesPendingLine()

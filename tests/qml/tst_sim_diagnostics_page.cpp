@@ -27,6 +27,8 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <ctime>
+#include <limits>
 
 Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
@@ -214,6 +216,97 @@ private slots:
                 dir.filePath(english ? QStringLiteral("sim-activity-en.png") : QStringLiteral("sim-activity-zh.png"))));
         }
         I18n::instance()->toggleLanguage();
+    }
+
+    // Records at the ends of the wire's ranges (time stamps 0, 2^63 - 1, 2^63, 2^64 - 1 and year
+    // 10000; codes -32768 and 0): the table and the report show each the same way, in the same
+    // order, and the report is written (the sanitizer build checks the arithmetic on the way).
+    void extremeRecordsInTableAndReport()
+    {
+        const QByteArray savedTz = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        tzset();
+        const auto restoreTz = qScopeGuard([&] {
+            if (savedTz.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", savedTz);
+            tzset();
+        });
+        SimulatedPowerBank::Model model = SimulatedPowerBank::demoModel();
+        const uint64_t signedMax = uint64_t(std::numeric_limits<int64_t>::max());
+        for (const auto& [ts, code] :
+             std::initializer_list<std::pair<uint64_t, int16_t>>{{0, -32768},
+                                                                 {signedMax, 0},
+                                                                 {signedMax + 1, 32767},
+                                                                 {std::numeric_limits<uint64_t>::max(), -1},
+                                                                 {253402300800, -32768}}) {
+            // 2^63 - 1 and 2^63 are one number to the table and tie; the activity table orders equal
+            // stamps by arrival, the list by the cache, so that pair goes to the abnormal log only.
+            if (ts != signedMax + 1)
+                model.prependEvent(0, SimulatedPowerBank::EventRecord{0, ts, 0, 0, 2, code});
+            model.prependEvent(1, SimulatedPowerBank::EventRecord{0, ts, 1, 1, 7, code});
+        }
+        SimulatedPowerBank bank(model, supportedIdentity());
+        const DiagnosticsWindow main = connectedOnDiagnostics();
+        QVERIFY(main.window);
+        QVERIFY(main.connected());
+        HidServiceApi* api = HidServiceApi::instance();
+        const qsizetype activityCount = model.activityLog.records.size();
+        const qsizetype abnormalCount = model.abnormalLog.records.size();
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs().size(), activityCount, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(api->getCachedAbnormalLogs().size(), abnormalCount, 15000);
+
+        const auto tableRows = [&] {
+            QStringList out;
+            for (int i = 0; main.rows() && i < main.rows()->rowCount(); ++i)
+                out << QStringList{main.role(i, "date").toString(), main.role(i, "time").toString(),
+                                   main.role(i, "value").toString()}
+                           .join(QLatin1String(" | "));
+            return out;
+        };
+        // The report's time carries the zone's name, which the table leaves out.
+        const auto reportRows = [](const QVariantList& list) {
+            QStringList out;
+            for (const QVariant& v : list) {
+                const QVariantMap m = v.toMap();
+                out << QStringList{m.value("date").toString(),
+                                   m.value("time").toString().section(QLatin1Char(' '), 0, 0),
+                                   m.value("value").toString()}
+                           .join(QLatin1String(" | "));
+            }
+            return out;
+        };
+        const QVariantList activity = api->getCachedActivityLogs();
+        const QStringList activityRows = reportRows(activity);
+        QCOMPARE(tableRows(), activityRows);
+        QCOMPARE(activityRows.mid(0, 2), (QStringList{" |  | -1", " |  | 0"}));
+        QCOMPARE(activityRows.at(2), QStringLiteral("10000/01/01 | 00:00 | -32768"));
+        QCOMPARE(activityRows.last(), QStringLiteral("1970/01/01 | 00:00 | -32768"));
+
+        main.showLog(false);
+        const QVariantList abnormal = api->getCachedAbnormalLogs();
+        QTRY_COMPARE_WITH_TIMEOUT(main.seqs().size(), abnormalCount, 5000);
+        QStringList abnormalTable = tableRows();
+        QStringList abnormalReport = reportRows(abnormal);
+        // Temperatures and voltages are given more finely in the report; the extremes are plain numbers.
+        QCOMPARE(abnormalTable.mid(0, 4), abnormalReport.mid(0, 4));
+        QCOMPARE(abnormalReport.at(3), QStringLiteral("10000/01/01 | 00:00 | N/A"));
+        QCOMPARE(abnormalTable.last(), abnormalReport.last());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("extremes.pdf"));
+        QMetaObject::invokeMethod(main.page(), "exportPdf", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString()));
+        QTRY_VERIFY(QFileInfo(path).size() > 0);
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        QVERIFY(pdftotext.waitForFinished(20000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        for (const QString& expected : {QStringLiteral("10000/01/01"), QStringLiteral("1970/01/01"),
+                                        QStringLiteral("-32768"), QStringLiteral("32767")})
+            QVERIFY2(text.contains(expected),
+                     qPrintable(expected + QStringLiteral(" missing in:\n") + text.left(3000)));
+        QVERIFY(!text.contains(QStringLiteral("65535")));
     }
 
     // Generate Report: the proposed file in a folder that exists, the file written, and an

@@ -113,12 +113,20 @@ inline void addAnswerSignalRows()
                                                                 "\xE2\x81\xA7"
                                                                 "2024"))
                                        << QByteArray("cellItemInfo") << 1 << QVariantList{3, "SN3", "2024"};
-    QTest::newRow("cell item, empty serial never completes") << QList<QByteArray>{plainFrame(0x10, 0x0A, bytes({0}))}
-                                                             << plainFrame(0x20, 0x05,
-                                                                           QByteArray("\x00"
-                                                                                      "2024",
-                                                                                      5))
-                                                             << QByteArray("cellItemInfo") << 0 << QVariantList{};
+    // A cell shows once both its answers are in, whatever they hold: an empty text is still a line.
+    QTest::newRow("cell item, empty serial") << QList<QByteArray>{plainFrame(0x10, 0x0A, bytes({0}))}
+                                             << plainFrame(0x20, 0x05,
+                                                           QByteArray("\x00"
+                                                                      "2024",
+                                                                      5))
+                                             << QByteArray("cellItemInfo") << 1 << QVariantList{0, "", "2024"};
+    QTest::newRow("cell item, empty activation text")
+        << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x04SN4"))} << plainFrame(0x20, 0x05, bytes({4}))
+        << QByteArray("cellItemInfo") << 1 << QVariantList{4, "SN4", ""};
+    QTest::newRow("cell item, activation text of controls only")
+        << QList<QByteArray>{plainFrame(0x10, 0x0A, QByteArray("\x05SN5"))}
+        << plainFrame(0x20, 0x05, QByteArray("\x05\x1B\xE2\x80\xA8")) << QByteArray("cellItemInfo") << 1
+        << QVariantList{5, "SN5", ""};
 
     auto one = [&](const char* row, uint8_t cmd, uint8_t sub, const QByteArray& payload, const char* sig,
                    const QVariantList& args, int count = 1) {
@@ -148,6 +156,14 @@ inline void addAnswerSignalRows()
     for (int i = 0; i < 4; ++i)
         fourPorts += bytes({i, 0x12, 0, 0, 0, 0, 0, 0, 0, 0x34, 0x12, 0});
     one("four ports", 0x31, 0x00, fourPorts, "portInfo", {0, 1, 2, 0, 0, 0, 0, 0x1234}, 4);
+    // A type the power page cannot show is dropped (and logged); any status is passed on.
+    one("port of type 15", 0x31, 0x00, bytes({3, 0x2F, 0x88, 0x13, 0, 0, 0, 0, 0, 0, 0, 0}), "portInfo", {}, 0);
+    one("port of type 0", 0x31, 0x00, bytes({3, 0x20, 0x88, 0x13, 0, 0, 0, 0, 0, 0, 0, 0}), "portInfo", {}, 0);
+    one("port of status 15", 0x31, 0x00, bytes({3, 0xF4, 0x88, 0x13, 0, 0, 0, 0, 0, 0, 0, 0}), "portInfo",
+        {3, 15, 4, 5000, 0, 0, 0, 0});
+    QByteArray mixedPorts = fourPorts;
+    mixedPorts[12 + 1] = char(0xFF);
+    one("four ports, one of type 15", 0x31, 0x00, mixedPorts, "portInfo", {0, 1, 2, 0, 0, 0, 0, 0x1234}, 3);
     one("device time", 0x12, 0x01, bytes({0x80, 0x00, 0x92, 0x65, 0, 0, 0, 0}), "currentTime",
         {qulonglong(1704067200)});
     one("brightness", 0x12, 0x02, bytes({50}), "brightness", {50});

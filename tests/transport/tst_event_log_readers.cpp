@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -213,10 +214,17 @@ private slots:
                                      << "N/A";
         QTest::newRow("number") << 6 << 42 << "42"
                                 << "42";
-        QTest::newRow("number negative") << 7 << -5 << "-5"
+        // The report reads a plain number as the table does: only above zero.
+        QTest::newRow("number negative") << 7 << -5 << "N/A"
+                                         << "N/A";
+        QTest::newRow("number smallest") << 7 << -32768 << "N/A"
                                          << "N/A";
         QTest::newRow("number largest") << 200 << 32767 << "32767"
                                         << "32767";
+        QTest::newRow("temperature smallest") << 0 << -32768 << "-3276.8 °C"
+                                              << "-3277 °C";
+        QTest::newRow("voltage smallest") << 2 << -32768 << "-32.768 V"
+                                          << "-32.768 V";
     }
 
     void abnormalValueTexts()
@@ -238,16 +246,60 @@ private slots:
         QCOMPARE(snapRow.value("state").toInt(), 3);
     }
 
+    // The text the table makes of the signal's code: signed, "0" for 0.
     void activityValueTexts()
     {
-        setActivity({rec(1, 300, 10, 0), rec(2, 200, 11, 5), rec(3, 100, 4, -1)});
+        setActivity(
+            {rec(1, 300, 10, 0), rec(2, 200, 11, 5), rec(3, 100, 4, -1), rec(4, 50, 4, -32768), rec(5, 40, 4, 32767)});
         const QVariantList list = api->getCachedActivityLogs();
-        QCOMPARE(list.size(), 3);
-        QCOMPARE(list[0].toMap().value("value").toString(), "N/A");
-        QCOMPARE(list[1].toMap().value("value").toString(), "5");
-        QCOMPARE(list[2].toMap().value("value").toString(), "65535");
+        QStringList values;
+        for (const QVariant& v : list)
+            values << v.toMap().value("value").toString();
+        QCOMPARE(values, (QStringList{"0", "5", "-1", "-32768", "32767"}));
         QCOMPARE(list[0].toMap().value("event").toString(),
                  I18n::resolveActivityEvent(10, I18n::instance()->language()));
+    }
+
+    // Time stamps at the ends of the wire's range: both lists and the snapshot order them as the
+    // table does, unsigned, newest first; those past the last moment a date holds have no date and
+    // no time.
+    void extremeTimeStamps()
+    {
+        setZone("Asia/Shanghai");
+        const uint64_t max = std::numeric_limits<uint64_t>::max();
+        const uint64_t signedMax = uint64_t(std::numeric_limits<int64_t>::max());
+        const QList<CacheEvtInfo> records{
+            rec(1, 1700000000, 2, 12000), rec(2, signedMax, 2, 12000),    rec(3, 0, 2, 12000),
+            rec(4, max, 2, 12000),        rec(5, 253402300800, 2, 12000), rec(6, signedMax + 1, 2, 12000)};
+        setActivity(records);
+        setAbnormal(records);
+        const QStringList dates{"", "", "", "10000/01/01", "2023/11/15", "1970/01/01"};
+        const QStringList times{"", "", "", "08:00", "06:13", "08:00"};
+        for (const QVariantList& list : {api->getCachedActivityLogs(), api->getCachedAbnormalLogs()}) {
+            QStringList date, time;
+            QList<qulonglong> ts;
+            for (const QVariant& v : list) {
+                const QVariantMap m = v.toMap();
+                date << m.value("date").toString();
+                time << m.value("time").toString().section(QLatin1Char(' '), 0, 0);
+                ts << m.value("ts").toULongLong();
+            }
+            // 2^63 - 1 and 2^63 are one number to the table: they tie, and keep their cache order.
+            QCOMPARE(ts, (QList<qulonglong>{max, signedMax, signedMax + 1, 253402300800, 1700000000, 0}));
+            QCOMPARE(date, dates);
+            QCOMPARE(time, times);
+            QCOMPARE(list.first().toMap().value("time").toString(), QString());
+        }
+        api->beginAbnormalLogSnapshot();
+        const QVariantList rows = api->readAbnormalLogSnapshot(0, 50);
+        QCOMPARE(seqOf(rows), (QList<int>{4, 6, 2, 5, 1, 3}));
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows[i].toMap().value("date").toString(), dates[i]);
+            QCOMPARE(rows[i].toMap().value("time").toString(), times[i]);
+        }
+        // The table's sort key: never decreasing down the snapshot.
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            QVERIFY(rows[i - 1].toMap().value("sort").toDouble() >= rows[i].toMap().value("sort").toDouble());
     }
 
     void datesAndZones_data()
@@ -360,7 +412,7 @@ private slots:
             QCOMPARE(entry.value("date").toString(), local.toString("yyyy/MM/dd"));
             QCOMPARE(entry.value("time").toString(), time);
             QCOMPARE(entry.value("event").toString(), I18n::resolveAbnormalEvent(r.info, r.status, language));
-            QCOMPARE(entry.value("value").toString(), abnormalReportValueText(r.info, uint16_t(r.code)));
+            QCOMPARE(entry.value("value").toString(), abnormalReportValueText(r.info, r.code));
         }
 
         std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {

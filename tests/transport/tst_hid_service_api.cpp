@@ -177,7 +177,7 @@ private slots:
             << QStringList{};
         // The log keeps a device text as it came, its control characters written escaped.
         QTest::newRow("device text") << plainFrame(0x10, 0x01, "Ta\x1B[2J\xE2\x80\xAEv")
-                                     << QStringList{QString::fromUtf8("handleStaticInfo: brand Ta\\x1B[2J\u202Ev")}
+                                     << QStringList{QStringLiteral("handleStaticInfo: brand Ta\\x1B[2J\\u202Ev")}
                                      << QStringList{};
         QTest::newRow("illegal soc") << plainFrame(0x20, 0x01, bytes({101}))
                                      << QStringList{"handleCellRealtimeStatus: illegal soc 101"} << QStringList{};
@@ -211,6 +211,13 @@ private slots:
                            "handleInputOutputInfo: index(1), status(2), type(1), voltage(5000), currentMa(3000), "
                            "tempC(-12), protocol(7), power(150)"}
             << QStringList{};
+        QTest::newRow("port of type 15")
+            << plainFrame(0x31, 0x00,
+                          bytes({1, 0x21, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}))
+            << QStringList{"handleInputOutputInfo: index(4), status(15), type(15), voltage(0), currentMa(0), tempC(0), "
+                           "protocol(0), power(0)",
+                           "handleInputOutputInfo: dropped the record of port 4: unknown type 15"}
+            << QStringList{"dropped the record of port 1"};
         QTest::newRow("port short") << plainFrame(0x31, 0x00, QByteArray(11, '\1'))
                                     << QStringList{"handleInputOutputInfo: no input out info"} << QStringList{};
         QTest::newRow("cell detail empty") << plainFrame(0x30, 0x00, QByteArray(7, '\1'))

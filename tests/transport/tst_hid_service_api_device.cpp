@@ -137,6 +137,8 @@ private:
 
     // The seconds the power bank's clock was set to once `replies` have been handled, -1 when
     // it was not set; false when more than one clock command went out. Waits for `expected`.
+    SntpClient* sntpClient() const { return api->findChild<SntpClient*>(); }
+
     bool clockAfter(const QList<TimeReply>& replies, qint64 expected, qint64* setTo)
     {
         LogMark mark;
@@ -173,6 +175,8 @@ private slots:
         lastQuery.clear();
         api = std::make_unique<HidServiceApi>(nullptr);
         api->setTimeServers({{QHostAddress::LocalHost, ntpServer->localPort()}});
+        // The replies below are of fixed dates, some long before this program was built.
+        sntpClient()->setEarliestTime(0);
         bank = std::make_unique<SimulatedPowerBank>(threeCells(), supportedIdentity());
     }
 
@@ -577,6 +581,46 @@ private slots:
         qint64 setTo = 0;
         QVERIFY(clockAfter({withSeconds(transmit, fraction)}, expected, &setTo));
         QCOMPARE(setTo, expected);
+    }
+
+    // No time earlier than the program's build time is taken, after the era is chosen: a
+    // well-formed reply for 1980 does not set the power bank's clock 46 years back.
+    void timeBeforeTheBuildIsRefused_data()
+    {
+        QTest::addColumn<qint64>("earliest"); // -1: the program's own build time
+        QTest::addColumn<qint64>("seconds");  // Unix seconds of the reply
+        QTest::addColumn<qint64>("system");   // -1: the real clock
+        QTest::addColumn<bool>("taken");
+        const qint64 y2024 = 1704067200;
+        const qint64 y1980 = 315532800;
+        const qint64 built = SntpClient::buildTime();
+        QTest::newRow("a day before the limit") << y2024 + 86400 << y2024 << qint64(-1) << false;
+        QTest::newRow("at the limit") << y2024 << y2024 << qint64(-1) << true;
+        QTest::newRow("1980") << qint64(-1) << y1980 << qint64(-1) << false;
+        QTest::newRow("1980, the system clock in 1980 too") << qint64(-1) << y1980 << y1980 << false;
+        QTest::newRow("a second before the build") << qint64(-1) << built - 1 << qint64(-1) << false;
+        QTest::newRow("the build time") << qint64(-1) << built << qint64(-1) << true;
+        QTest::newRow("a day after the build") << qint64(-1) << built + 86400 << qint64(-1) << true;
+    }
+
+    void timeBeforeTheBuildIsRefused()
+    {
+        QFETCH(qint64, earliest);
+        QFETCH(qint64, seconds);
+        QFETCH(qint64, system);
+        QFETCH(bool, taken);
+        // Built this year or later; a package build's SOURCE_DATE_EPOCH is no earlier either.
+        QVERIFY(SntpClient::buildTime() > 1704067200);
+        sntpClient()->setEarliestTime(earliest < 0 ? SntpClient::buildTime() : earliest);
+        if (system >= 0)
+            api->setClock([system] { return system * 1000; });
+        QVERIFY(connectBank());
+        QVERIFY(waitForTimeQuery());
+        LogMark mark;
+        qint64 setTo = 0;
+        QVERIFY(clockAfter({withSeconds(quint32(seconds + 2208988800LL))}, taken ? seconds : -1, &setTo));
+        QCOMPARE(setTo, taken ? seconds : -1);
+        QCOMPARE(mark.has("onUdpDataRecv: Ignored reply with a time before this program was built: "), !taken);
     }
 };
 

@@ -20,9 +20,10 @@ PageShell {
     property string batteryManufacturerCn: ""
     property string batteryType: ""
     property string batteryModel: ""
-    property int capacity: 0
+    // Unsigned 32-bit on the wire: an int would turn the largest values negative.
+    property double capacity: 0
     property double limitPower: 0
-    property int protocol: 0
+    property double protocol: 0
     property var cellInfo: ({})
     property var sortedCellInfoIndex: []
 

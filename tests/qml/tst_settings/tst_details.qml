@@ -118,6 +118,13 @@ Item {
                 { tag: "74 Wh", mv: 3700, mah: 20000, row: "20000 mAh / 74.0 Wh", card: "74.0 Wh", power: 74 },
                 { tag: "no voltage", mv: 0, mah: 20000, row: "20000 mAh / 0.0 Wh", card: "0.0 Wh", power: 0 },
                 { tag: "half a tenth rounds up", mv: 1000, mah: 50, row: "50 mAh / 0.1 Wh", card: "0.1 Wh", power: 0.1 },
+                // Unsigned 32-bit fields at their largest, and a product beyond a double's exact range.
+                { tag: "largest capacity", mv: 3700, mah: 4294967295, row: "4294967295 mAh / 15891379.0 Wh",
+                  card: "15891379.0 Wh", power: 15891379 },
+                { tag: "largest capacity and voltage", mv: 4294967295, mah: 4294967295,
+                  row: "4294967295 mAh / 18446744065119.6 Wh", card: "18446744065119.6 Wh", power: 18446744065119.6 },
+                { tag: "half a tenth of a large product", mv: 4294967295, mah: 4294950000,
+                  row: "4294950000 mAh / 18446669783660.3 Wh", card: "18446669783660.3 Wh", power: 18446669783660.3 },
             ];
         }
 
@@ -135,6 +142,11 @@ Item {
                 { tag: "0x1805", bits: 0x1805, text: "APPLE2.4, QC3.0, PD2.0, PD3.0" },
                 { tag: "0x70000", bits: 0x70000, text: "PD, QC, BC1.2" },
                 { tag: "none", bits: 0, text: "" },
+                // Every bit: every named protocol, the unnamed bits ignored.
+                { tag: "0xFFFFFFFF", bits: 0xFFFFFFFF,
+                  text: "APPLE2.4, QC2.0, QC3.0, QC4.0, QC5.0, AFC, FCP, SCP, VOOC, UFCS, HyperCharge, PD2.0, PD3.0, "
+                        + "PD3.1, PD3.2, PD3.3, PD, QC, BC1.2, BPP, EPP, PPDE, APL, QI2.0, QI2.2, QI, QI2.3, QI2.4" },
+                { tag: "unnamed bits only", bits: 0xC0180000, text: "" },
             ];
         }
 
@@ -162,6 +174,15 @@ Item {
             compare(values(page)[11], "Cell2:2025-06-21\nCell3:2025-07-01\nCell11:2025-06-30");
             setEnglish(false);
             compare(values(page)[10], "电芯2:SN-1\n电芯3:SN-2b\n电芯11:SN-10");
+        }
+
+        // A cell whose texts came empty keeps its line, numbered, in both rows.
+        function test_emptyCellTexts() {
+            const page = createPage();
+            HidServiceApi.cellItemInfo(0, "SN-0", "");
+            HidServiceApi.cellItemInfo(1, "", "2025-06-21");
+            compare(values(page)[10], "Cell1:SN-0\nCell2:");
+            compare(values(page)[11], "Cell1:\nCell2:2025-06-21");
         }
 
         function test_manufacturerFollowsLanguage() {
@@ -359,16 +380,20 @@ Item {
                 { tag: "six long serials, both panels", cells: 6, long: true, brightness: 100, file: "details_six_cells" },
                 { tag: "six long serials, display hidden", cells: 6, long: true, brightness: 0, file: "details_hidden" },
                 { tag: "one cell, display hidden", cells: 1, long: false, brightness: 0, file: "details_hidden_one_cell" },
+                { tag: "largest values, an empty activation text", cells: 2, long: false, extreme: true, brightness: 100,
+                  file: "details_extremes" },
             ];
         }
 
         function test_screenshots(data) {
             const page = createPage({ initialBrightness: data.brightness, initialScreenTimeout: 300 });
             feedIdentity();
-            HidServiceApi.supportProtocol(data.long ? 0x08273AEF : 0x1805);
+            HidServiceApi.supportProtocol(data.extreme ? 0xFFFFFFFF : data.long ? 0x08273AEF : 0x1805);
+            if (data.extreme)
+                HidServiceApi.batteryInfo(2, 4294967295, 4294967295, 65535, 65535, 65535);
             for (let i = 0; i < data.cells; ++i)
                 HidServiceApi.cellItemInfo(i, data.long ? longSerial(i) : "CF50E24060" + i,
-                                           "2025-06-2" + i + " 09:30:00");
+                                           data.extreme && i === 1 ? "" : "2025-06-2" + i + " 09:30:00");
             const list = find(page, "detailList");
             for (const english of [true, false]) {
                 setEnglish(english);

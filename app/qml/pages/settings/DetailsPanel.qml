@@ -90,8 +90,12 @@ Rectangle {
 
             AppText {
                 objectName: "flightEnergy"
+                // The room left of the aeroplane: a figure too wide for it is drawn smaller.
+                width: flightImage.x - 20 - 8
                 text: SettingsData.energyText(detailsPanel.page.limitPower)
                 font.pixelSize: Theme.fontBody
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 12
                 skipLangCheck: true
             }
             AppText {
@@ -102,6 +106,7 @@ Rectangle {
         }
 
         Image {
+            id: flightImage
             objectName: "flightImage"
             anchors.top: parent.top
             anchors.topMargin: 22

@@ -40,10 +40,16 @@ function timeParts(seconds) {
     return [Math.round(seconds / 3600), "hours"]
 }
 
-// Energy in watt-hours, rounded to a tenth (halves upward).
+// Energy in watt-hours, rounded to a tenth (halves upward). Both factors may be as large as
+// 2^32 - 1, whose product a double does not hold exactly: the capacity is split at 100000, so that
+// every partial product and the tenths themselves stay below 2^53.
 function batteryEnergy(voltageMv, capacityMah) {
-    const e = voltageMv * capacityMah * 10 / 1000000
-    return Math.round(e) / 10
+    const high = Math.floor(capacityMah / 100000)
+    const low = capacityMah - high * 100000
+    const rest = voltageMv * low
+    const restTenths = Math.floor(rest / 100000)
+    const roundUp = (rest - restTenths * 100000) * 2 >= 100000 ? 1 : 0
+    return (voltageMv * high + restTenths + roundUp) / 10
 }
 
 // The keys of an object in ascending numeric order ("10" after "9").
@@ -62,8 +68,10 @@ function cellLines(word, keys, cellInfo, element) {
     return lines.join("\n")
 }
 
+// Written from whole tenths: toFixed() turns to exponents from 10^21 on.
 function energyText(limitPower) {
-    return Number(limitPower).toFixed(1) + " Wh"
+    const tenths = Math.round(Number(limitPower) * 10)
+    return Math.floor(tenths / 10) + "." + (tenths % 10) + " Wh"
 }
 
 // The twelve rows of the details list, [label, value] or [label, value, localisable].
