@@ -19,8 +19,10 @@
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -487,8 +489,9 @@ private slots:
         // Tests run as root here, so a read-only folder would still take the file.
         const QStringList unwritable = {
             dir.filePath(QStringLiteral("plain-file/logs/app_log.txt")), // a folder that cannot be made
+            dir.filePath(QStringLiteral("logs/app_log.txt")),            // a folder that is not there
             dir.path(),                                                  // a folder, not a file
-            QStringLiteral("/dev/full"),                                 // a disk that is full
+            QStringLiteral("/dev/full"),                                 // a device, never replaced
         };
         LoggerManager::instance() << "exportToUnwritablePlace: marker" << std::endl;
         QObject* dialog = program.window->findChild<QObject*>(QStringLiteral("logSaveDialog"));
@@ -507,6 +510,8 @@ private slots:
             }
         }
 
+        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("logs")));
         const QString target = dir.filePath(QStringLiteral("logs/app_log.txt"));
         QVERIFY(PdfExporter::instance()->exportLog(QUrl::fromLocalFile(target).toString()));
         QFile file(target);
