@@ -473,7 +473,8 @@ private slots:
     }
 
     // The log exported where it cannot be written, from the window's own export handler and by
-    // the exporter: false, and the log keeps every entry. A writable place then gets them all.
+    // the exporter: false, the window's message, and the log keeps every entry. A writable place
+    // then gets them all.
     void exportToUnwritablePlace()
     {
         SimulatedPowerBank bank(model(), supportedIdentity());
@@ -501,6 +502,14 @@ private slots:
             QVERIFY2(!PdfExporter::instance()->exportLog(QUrl::fromLocalFile(path).toString()), qPrintable(path));
             QVERIFY(
                 QMetaObject::invokeMethod(dialog, "exportLog", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString())));
+            // The window says so, with the reason.
+            QObject* failed = program.window->findChild<QObject*>(QStringLiteral("logSaveFailed"));
+            QVERIFY(failed);
+            QTRY_VERIFY(failed->property("visible").toBool());
+            QCOMPARE(failed->property("reason").toString(), PdfExporter::instance()->lastError());
+            QVERIFY(!failed->property("reason").toString().isEmpty());
+            QMetaObject::invokeMethod(failed, "close");
+            QTRY_VERIFY(!failed->property("visible").toBool());
             // The device keeps the log busy meanwhile: whatever was there is still there, in order.
             const auto after = LoggerManager::instance().entries();
             QVERIFY2(after.size() >= before.size(), qPrintable(path));

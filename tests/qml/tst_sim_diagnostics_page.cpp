@@ -27,6 +27,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <cerrno>
 
 Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
@@ -382,6 +383,22 @@ private slots:
         QTRY_VERIFY(confirm->property("visible").toBool());
         cancelReplace();
         QCOMPARE(content(), replaced);
+
+        // A report that cannot be saved says so, with the system's reason: its folder went away.
+        QObject* failed = main.object("reportSaveFailed");
+        QVERIFY(failed);
+        QVERIFY(!failed->property("visible").toBool());
+        QVERIFY(QMetaObject::invokeMethod(
+            main.page(), "saveChosenReport",
+            Q_ARG(QVariant, QUrl::fromLocalFile(documents + QStringLiteral("/gone/report")))));
+        QTRY_VERIFY(failed->property("visible").toBool());
+        QCOMPARE(failed->property("reason").toString(), qt_error_string(ENOENT));
+        QQuickItem* ok = main.item("saveFailedOk");
+        QVERIFY(ok);
+        QTest::mouseClick(main.window, Qt::LeftButton, {},
+                          ok->mapToScene(QPointF(ok->width() / 2, ok->height() / 2)).toPoint());
+        QTRY_VERIFY(!failed->property("visible").toBool());
+        QVERIFY(!QFileInfo::exists(documents + QStringLiteral("/gone")));
     }
 };
 
