@@ -12,8 +12,8 @@
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
-#include "common/pdf_exporter.h"
 #include "protocol/frame_codec.h"
+#include "report/pdf_exporter.h"
 #include "sim/device_codec.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_bridge.h"

@@ -2,7 +2,7 @@
 // that fits the file device's 16 KiB write buffer (whose failure shows only when it is flushed)
 // and one that does not, to a new name and over an earlier file.
 #include "common/logger_manager.h"
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 #include "support/small_file_system.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "common/logger_manager.h"
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
