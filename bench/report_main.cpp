@@ -4,7 +4,7 @@
 #include "transport/tst_event_log_access.h"
 
 #include "common/i18n.h"
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 #include "transport/hid_service_api.h"
 
 #include <QElapsedTimer>

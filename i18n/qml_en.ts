@@ -269,5 +269,13 @@
         <source>Cancel</source>
         <translation>Cancel</translation>
     </message>
+    <message id="file_not_saved_u">
+        <source>The file could not be saved.</source>
+        <translation>The file could not be saved.</translation>
+    </message>
+    <message id="ok_u">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
 </context>
 </TS>

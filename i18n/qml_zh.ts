@@ -269,5 +269,13 @@
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
+    <message id="file_not_saved_u">
+        <source>The file could not be saved.</source>
+        <translation>文件无法保存。</translation>
+    </message>
+    <message id="ok_u">
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
 </context>
 </TS>

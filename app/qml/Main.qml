@@ -208,7 +208,10 @@ ApplicationWindow {
             onAccepted: saveChosenLog(String(selectedFile))
 
             function exportLog(path) {
-                PdfExporter.exportLog(path)
+                const saved = PdfExporter.exportLog(path)
+                if (!saved)
+                    logSaveFailed.show(PdfExporter.lastError)
+                return saved
             }
 
             function saveChosenLog(path) {
@@ -223,6 +226,11 @@ ApplicationWindow {
             id: logReplaceConfirm
             objectName: "logReplaceConfirm"
             onReplaceConfirmed: function(path) { logSaveDialog.exportLog(path) }
+        }
+
+        SaveFailedMessage {
+            id: logSaveFailed
+            objectName: "logSaveFailed"
         }
 
         MouseArea {

@@ -11,6 +11,7 @@ set(TESSARAVOLT_QML_FILES
   app/qml/components/HeaderBand.qml
   app/qml/components/PageShell.qml
   app/qml/components/ReplaceFileConfirm.qml
+  app/qml/components/SaveFailedMessage.qml
   app/qml/components/Sidebar.qml
   app/qml/components/WindowControls.qml
   app/qml/components/cornerMask.js

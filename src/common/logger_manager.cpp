@@ -1,8 +1,7 @@
 #include "common/logger_manager.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "common/safe_file_writer.h"
+
 #include <QMutexLocker>
 
 namespace tessaravolt::common {
@@ -122,7 +121,7 @@ void LoggerManager::cacheEncode(const char* tag, const unsigned char* data, unsi
     commitPendingLineLocked();
 }
 
-bool LoggerManager::exportLog(const QString& path)
+bool LoggerManager::exportLog(const QString& path, QString* reason)
 {
     QByteArray text;
     quint64 exportedUpTo = 0;
@@ -140,16 +139,16 @@ bool LoggerManager::exportLog(const QString& path)
         }
     }
 
-    // The log is emptied only once the whole text is on disk: a failed export loses nothing.
-    const QDir folder = QFileInfo(path).absoluteDir();
-    if (!folder.exists() && !QDir(folder).mkpath(QStringLiteral(".")))
+    // The log is emptied only once the whole text is on disk: a failed export loses nothing, and
+    // an earlier file of the name stays as it was. No folder is created.
+    const FileWriteResult result = writeFileSafely(path, text);
+    if (!result.written) {
+        if (reason)
+            *reason = result.reason;
+        addLog(
+            QStringLiteral("exportLog: the file could not be written whole: %1 (%2)").arg(result.reason, result.step));
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    if (file.write(text) != text.size() || !file.flush())
-        return false;
-    file.close();
+    }
 
     QMutexLocker lock(&m_mutex);
     // Entries logged while the file was written stay: only those exported are removed.

@@ -43,7 +43,9 @@ public:
 
     void addLog(const QString& text);
     void cacheEncode(const char* tag, const unsigned char* data, unsigned long long size);
-    bool exportLog(const QString& path);
+    // Writes the log to the file, newest entry first, and empties it once the file holds all of it.
+    // On failure the log and any earlier file are kept and the system's reason goes to *reason.
+    bool exportLog(const QString& path, QString* reason = nullptr);
 
     static QString formatTimestamp(const QDateTime& timestamp);
     static qint64 calculateEntrySize(const LogEntry& entry);

@@ -1,8 +1,8 @@
 #include "frame_codec.h"
 
-#include "common/checksum_util.h"
 #include "common/logger_manager.h"
 #include "comp_tea.h"
+#include "protocol/checksum_util.h"
 
 #include <atomic>
 #include <cstring>

@@ -12,15 +12,17 @@
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
-#include "common/pdf_exporter.h"
 #include "protocol/frame_codec.h"
+#include "report/pdf_exporter.h"
 #include "sim/device_codec.h"
 #include "transport/event_log_store.h"
 #include "transport/hid_bridge.h"
 #include "transport/hid_service_api.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -471,7 +473,8 @@ private slots:
     }
 
     // The log exported where it cannot be written, from the window's own export handler and by
-    // the exporter: false, and the log keeps every entry. A writable place then gets them all.
+    // the exporter: false, the window's message, and the log keeps every entry. A writable place
+    // then gets them all.
     void exportToUnwritablePlace()
     {
         SimulatedPowerBank bank(model(), supportedIdentity());
@@ -487,8 +490,9 @@ private slots:
         // Tests run as root here, so a read-only folder would still take the file.
         const QStringList unwritable = {
             dir.filePath(QStringLiteral("plain-file/logs/app_log.txt")), // a folder that cannot be made
+            dir.filePath(QStringLiteral("logs/app_log.txt")),            // a folder that is not there
             dir.path(),                                                  // a folder, not a file
-            QStringLiteral("/dev/full"),                                 // a disk that is full
+            QStringLiteral("/dev/full"),                                 // a device, never replaced
         };
         LoggerManager::instance() << "exportToUnwritablePlace: marker" << std::endl;
         QObject* dialog = program.window->findChild<QObject*>(QStringLiteral("logSaveDialog"));
@@ -498,6 +502,14 @@ private slots:
             QVERIFY2(!PdfExporter::instance()->exportLog(QUrl::fromLocalFile(path).toString()), qPrintable(path));
             QVERIFY(
                 QMetaObject::invokeMethod(dialog, "exportLog", Q_ARG(QVariant, QUrl::fromLocalFile(path).toString())));
+            // The window says so, with the reason.
+            QObject* failed = program.window->findChild<QObject*>(QStringLiteral("logSaveFailed"));
+            QVERIFY(failed);
+            QTRY_VERIFY(failed->property("visible").toBool());
+            QCOMPARE(failed->property("reason").toString(), PdfExporter::instance()->lastError());
+            QVERIFY(!failed->property("reason").toString().isEmpty());
+            QMetaObject::invokeMethod(failed, "close");
+            QTRY_VERIFY(!failed->property("visible").toBool());
             // The device keeps the log busy meanwhile: whatever was there is still there, in order.
             const auto after = LoggerManager::instance().entries();
             QVERIFY2(after.size() >= before.size(), qPrintable(path));
@@ -507,6 +519,8 @@ private slots:
             }
         }
 
+        QVERIFY(QFileInfo(QStringLiteral("/dev/full")).exists() && !QFileInfo(QStringLiteral("/dev/full")).isFile());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("logs")));
         const QString target = dir.filePath(QStringLiteral("logs/app_log.txt"));
         QVERIFY(PdfExporter::instance()->exportLog(QUrl::fromLocalFile(target).toString()));
         QFile file(target);

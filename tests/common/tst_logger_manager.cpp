@@ -1,6 +1,7 @@
 #include "common/logger_manager.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -8,9 +9,11 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <utility>
 #include <vector>
 
 using tessaravolt::common::LoggerManager;
@@ -188,7 +191,7 @@ private slots:
         const qint64 bytes = logger().totalBytes();
 
         QTemporaryDir dir;
-        const QString path = dir.filePath("new/nested/folder/app.log");
+        const QString path = dir.filePath("app.log");
         QVERIFY(logger().exportLog(path));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -215,9 +218,24 @@ private slots:
         QFile blocker(dir.filePath("file"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        QVERIFY(!logger().exportLog(dir.filePath("file/under/a/file.log"))); // folder cannot be made
-        QVERIFY(!logger().exportLog(dir.path()));                            // a folder, not a file
-        QCOMPARE(messages(), QStringList({"keep me"}));
+        // Each failure keeps the log, and adds the reason to it.
+        const std::pair<QString, int> refused[] = {
+            {dir.filePath("file/under/a/file.log"), ENOTDIR},
+            {dir.filePath("missing/folder/app.log"), ENOENT}, // no folder is created
+            {dir.path(), EISDIR},
+        };
+        QStringList expected{"keep me"};
+        for (const auto& [path, error] : refused) {
+            QString reason;
+            QVERIFY2(!logger().exportLog(path, &reason), qPrintable(path));
+            QCOMPARE(reason, qt_error_string(error));
+            QCOMPARE(messages().size(), expected.size() + 1);
+            QVERIFY2(messages().last().startsWith("exportLog: the file could not be written whole: " + reason),
+                     qPrintable(messages().last()));
+            expected = messages();
+        }
+        QCOMPARE(messages().first(), QStringLiteral("keep me"));
+        QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
         QVERIFY(logger().exportLog(dir.filePath("ok.log")));
         QCOMPARE(messages(), QStringList());
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/checksum_util.h"
+#include "protocol/checksum_util.h"
 #include "protocol/comp_tea.h"
 #include "protocol/frame_codec.h"
 #include "sim/device_codec.h"

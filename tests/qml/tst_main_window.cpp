@@ -1,7 +1,9 @@
 #include "common/i18n.h"
 #include "common/logger_manager.h"
 #include "support/main_window.h"
+#include "support/quick_items.h"
 #include "support/screenshots.h"
+#include "support/small_file_system.h"
 #include "transport/hid_auto_connect.h"
 #include "transport/hid_service_api.h"
 
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QImage>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -21,6 +24,7 @@
 #include <QUrl>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -102,6 +106,55 @@ bool hasAllGlyphs(const QFont& font, const QString& text)
             if (glyph == 0)
                 return false;
     return true;
+}
+
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void clickItem(QQuickWindow* window, QQuickItem* item)
+{
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+}
+
+// An item of a popup's content by its object name.
+QQuickItem* inPopup(QObject* popup, const char* name)
+{
+    return tessaravolt::test::findNamed(qvariant_cast<QQuickItem*>(popup->property("contentItem")),
+                                        QString::fromLatin1(name));
+}
+
+// The failure message in both languages, pictured, and closed with OK.
+void checkSaveFailedMessage(QQuickWindow* window, QObject* message, const QString& picture)
+{
+    QTRY_VERIFY(message->property("visible").toBool());
+    QQuickItem* title = inPopup(message, "saveFailedTitle");
+    QQuickItem* reason = inPopup(message, "saveFailedReason");
+    QQuickItem* ok = inPopup(message, "saveFailedOk");
+    QVERIFY(title && reason && ok);
+    for (const bool english : {true, false}) {
+        setEnglish(english);
+        QCOMPARE(title->property("text").toString(),
+                 english ? QStringLiteral("The file could not be saved.") : QStringLiteral("文件无法保存。"));
+        QCOMPARE(reason->property("text").toString(), qt_error_string(ENOSPC));
+        QVERIFY(reason->isVisible());
+        QVERIFY(reason->y() >= title->y() + title->height());
+        QVERIFY(hasAllGlyphs(title->property("font").value<QFont>(), title->property("text").toString()));
+        QTest::qWait(100);
+        QVERIFY(window->grabWindow().save(
+            screenshotDir().filePath(picture + (english ? QStringLiteral("-en.png") : QStringLiteral("-zh.png")))));
+    }
+    setEnglish(true);
+    clickItem(window, ok);
+    QTRY_VERIFY(!message->property("visible").toBool());
 }
 
 } // namespace
@@ -354,6 +407,101 @@ private slots:
         QVERIFY(QMetaObject::invokeMethod(confirm, "confirm"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("second export"));
+    }
+
+    // Saves to a disk with 4 KiB free, as a user makes them, each over an earlier file: the
+    // replace question, Replace, then the message with the system's reason; the earlier file stays
+    // as it was and no other file is left.
+    void saveOnAFullDisk()
+    {
+        QTemporaryDir dir;
+        const auto run = tessaravolt::test::runInSmallFileSystem(dir.path(), QStringLiteral("256k"),
+                                                                 QStringLiteral("saveOnAFullDiskChild"),
+                                                                 QStringLiteral("TestMainWindow"));
+        if (!run.ran)
+            QSKIP(qPrintable(QStringLiteral("no private mount here: ") + run.output.left(200)));
+        QVERIFY2(run.passed, qPrintable(run.output));
+    }
+
+    void saveOnAFullDiskChild()
+    {
+        const QString folder = qEnvironmentVariable(tessaravolt::test::kSmallFileSystemVariable);
+        if (folder.isEmpty())
+            QSKIP("run by saveOnAFullDisk");
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(folder));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("Documents")));
+        const QString documents = folder + QStringLiteral("/Documents");
+        const QByteArray old = QByteArray("earlier file\n").repeated(370);
+        for (const QString& name : {QStringLiteral("old.pdf"), QStringLiteral("old.log")}) {
+            QFile file(documents + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(old), old.size());
+        }
+        for (int i = 0; i < 120; ++i)
+            LoggerManager::instance() << "a short log of about ten KiB, line " << i << std::endl;
+        QVERIFY(tessaravolt::test::fillLeaving(folder, QStringLiteral("filler"), 4096));
+        const QStringList before = entriesOf(documents);
+
+        const MainWindow main = loadMain(std::nullopt);
+        QVERIFY(main.window);
+        main.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.window));
+
+        // The log, chosen in its dialog.
+        QObject* logDialog = main.object("logSaveDialog");
+        QObject* logConfirm = main.object("logReplaceConfirm");
+        QVERIFY(logDialog && logConfirm);
+        QVERIFY(QMetaObject::invokeMethod(logDialog, "saveChosenLog",
+                                          Q_ARG(QVariant, QUrl::fromLocalFile(documents + "/old.log").toString())));
+        QTRY_VERIFY(logConfirm->property("visible").toBool());
+        clickItem(main.window, inPopup(logConfirm, "replaceAccept"));
+        checkSaveFailedMessage(main.window, main.object("logSaveFailed"), QStringLiteral("save-failed-log"));
+        QCOMPARE(contentOf(documents + "/old.log"), old);
+        QCOMPARE(entriesOf(documents), before);
+
+        // The report: Generate Report, the name typed as "old", Save, Replace.
+        QQmlComponent component(main.engine.get());
+        component.setData("import QtQuick\nimport Tessaravolt\n"
+                          "Window { width: 1280; height: 960; visible: true\n"
+                          "    DiagnosticsPage { objectName: \"page\"; anchors.fill: parent } }\n",
+                          QUrl(QStringLiteral("qrc:/save_test/PageWindow.qml")));
+        std::unique_ptr<QObject> pageWindowObject(component.create());
+        QVERIFY2(pageWindowObject, qPrintable(component.errorString()));
+        auto* pageWindow = qobject_cast<QQuickWindow*>(pageWindowObject.get());
+        QVERIFY(QTest::qWaitForWindowExposed(pageWindow));
+        QQuickItem* page = pageWindow->findChild<QQuickItem*>(QStringLiteral("page"));
+        QVERIFY(page);
+        QObject* reportDialog = page->findChild<QObject*>(QStringLiteral("pdfSaveDialog"));
+        QVERIFY(reportDialog);
+        clickItem(pageWindow, page->findChild<QQuickItem*>(QStringLiteral("generateReportButton")));
+        QTRY_VERIFY(reportDialog->property("visible").toBool());
+        QQuickItem* field = nullptr;
+        for (QQuickItem* i : pageWindow->findChildren<QQuickItem*>(QStringLiteral("fileNameTextField")))
+            if (i->isVisible())
+                field = i;
+        QVERIFY(field);
+        clickItem(pageWindow, field);
+        QTest::keyClick(pageWindow, Qt::Key_A, Qt::ControlModifier);
+        for (const char c : {'o', 'l', 'd'})
+            QTest::keyClick(pageWindow, c);
+        QQuickItem* save = nullptr;
+        for (QQuickItem* i : pageWindow->findChildren<QQuickItem*>())
+            if (i->isVisible() && i->property("text").toString() == QLatin1String("Save")
+                && i->inherits("QQuickAbstractButton"))
+                save = i;
+        QVERIFY(save);
+        clickItem(pageWindow, save);
+        QTRY_VERIFY(!reportDialog->property("visible").toBool());
+        QObject* reportConfirm = page->findChild<QObject*>(QStringLiteral("reportReplaceConfirm"));
+        QVERIFY(reportConfirm);
+        QTRY_VERIFY(reportConfirm->property("visible").toBool());
+        clickItem(pageWindow, inPopup(reportConfirm, "replaceAccept"));
+        checkSaveFailedMessage(pageWindow, page->findChild<QObject*>(QStringLiteral("reportSaveFailed")),
+                               QStringLiteral("save-failed-report"));
+        QCOMPARE(contentOf(documents + "/old.pdf"), old);
+        QCOMPARE(entriesOf(documents), before);
     }
 
     void screenshotIdleEnglishAndChinese()

@@ -27,6 +27,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <limits>
 
@@ -442,6 +443,55 @@ private slots:
         QTest::mouseClick(main.window, Qt::LeftButton, {},
                           replace->mapToScene(QPointF(replace->width() / 2, replace->height() / 2)).toPoint());
         QTRY_VERIFY(content().startsWith("%PDF"));
+        const QByteArray replaced = content();
+
+        const auto cancelReplace = [&] {
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              main.item("replaceCancel")
+                                  ->mapToScene(QPointF(main.item("replaceCancel")->width() / 2,
+                                                       main.item("replaceCancel")->height() / 2))
+                                  .toPoint());
+            QTRY_VERIFY(!confirm->property("visible").toBool());
+        };
+        // ".PDF" is the suffix too: an existing REPORT.PDF chosen as REPORT.PDF brings the question.
+        const QString upper = documents + QStringLiteral("/REPORT.PDF");
+        {
+            QFile file(upper);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept");
+        }
+        pressButton();
+        QTRY_VERIFY(dialog->property("visible").toBool());
+        chooseFile(QStringLiteral("REPORT.PDF"));
+        QTRY_VERIFY(confirm->property("visible").toBool());
+        cancelReplace();
+        QFile upperFile(upper);
+        QVERIFY(upperFile.open(QIODevice::ReadOnly));
+        QCOMPARE(upperFile.readAll(), QByteArray("kept"));
+
+        // The name checked is the one that will be written: a dialog that hands over the name
+        // without the suffix still brings the question for "my report.pdf".
+        QVERIFY(
+            QMetaObject::invokeMethod(main.page(), "saveChosenReport", Q_ARG(QVariant, QUrl::fromLocalFile(chosen))));
+        QTRY_VERIFY(confirm->property("visible").toBool());
+        cancelReplace();
+        QCOMPARE(content(), replaced);
+
+        // A report that cannot be saved says so, with the system's reason: its folder went away.
+        QObject* failed = main.object("reportSaveFailed");
+        QVERIFY(failed);
+        QVERIFY(!failed->property("visible").toBool());
+        QVERIFY(QMetaObject::invokeMethod(
+            main.page(), "saveChosenReport",
+            Q_ARG(QVariant, QUrl::fromLocalFile(documents + QStringLiteral("/gone/report")))));
+        QTRY_VERIFY(failed->property("visible").toBool());
+        QCOMPARE(failed->property("reason").toString(), qt_error_string(ENOENT));
+        QQuickItem* ok = main.item("saveFailedOk");
+        QVERIFY(ok);
+        QTest::mouseClick(main.window, Qt::LeftButton, {},
+                          ok->mapToScene(QPointF(ok->width() / 2, ok->height() / 2)).toPoint());
+        QTRY_VERIFY(!failed->property("visible").toBool());
+        QVERIFY(!QFileInfo::exists(documents + QStringLiteral("/gone")));
     }
 };
 

@@ -1,6 +1,6 @@
 #include "sim/device_codec.h"
 
-#include "common/checksum_util.h"
+#include "protocol/checksum_util.h"
 #include "protocol/comp_tea.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 // reads and writes, injected reports and floods.
 #include "simulated_power_bank_impl.h"
 
-#include "common/checksum_util.h"
+#include "protocol/checksum_util.h"
 #include "protocol/payload.h"
 #include "sim/device_codec.h"
 

@@ -3,6 +3,7 @@
 
 #include "common/logger_manager.h"
 #include "protocol/payload.h"
+#include "sim/device_codec.h"
 #include "transport/hid_service_api.h"
 
 #include <QtTest>
@@ -467,6 +468,41 @@ private slots:
         const QStringList lines = mark.lines();
         QVERIFY(lines.indexOf("setScreenTimeout=300") < lines.indexOf(QRegularExpression("^setScreenTimeout:.*")));
         QCOMPARE(spies.total(), 0);
+    }
+
+    // The settings requests as the power bank reads them off the wire: the command, the
+    // sub-command, the length and the value, low byte first.
+    void settingsRequestBytes_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("time-out 10 s") << "setScreenTimeout" << 10 << bytes({0xAA, 0xA1, 0x03, 2, 0x0A, 0x00});
+        QTest::newRow("time-out 300 s") << "setScreenTimeout" << 300 << bytes({0xAA, 0xA1, 0x03, 2, 0x2C, 0x01});
+        QTest::newRow("time-out 600 s") << "setScreenTimeout" << 600 << bytes({0xAA, 0xA1, 0x03, 2, 0x58, 0x02});
+        QTest::newRow("time-out 0xFF00") << "setScreenTimeout" << 0xFF00 << bytes({0xAA, 0xA1, 0x03, 2, 0x00, 0xFF});
+        QTest::newRow("brightness 50 %") << "setBrighteness" << 50 << bytes({0xAA, 0xA1, 0x02, 1, 50});
+    }
+
+    void settingsRequestBytes()
+    {
+        QFETCH(QString, tag);
+        QFETCH(int, value);
+        QFETCH(QByteArray, frame);
+        LogMark mark;
+        if (tag == QLatin1String("setScreenTimeout"))
+            api->setScreenTimeout(uint16_t(value));
+        else
+            api->setBrighteness(uint8_t(value));
+        const QStringList logged = mark.starting(tag + QLatin1Char(':'));
+        QCOMPARE(logged.size(), 1);
+        QByteArray wire;
+        for (const QString& hex : logged.first().mid(tag.size() + 1).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            wire.append(char(hex.mid(2).toUInt(nullptr, 16)));
+        const auto request = tessaravolt::sim::decodeRequestFrame(reinterpret_cast<const uint8_t*>(wire.constData()),
+                                                                  size_t(wire.size()));
+        QVERIFY2(request->size > 0, qPrintable(request->error));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(request->data), frame.size()), frame);
     }
 };
 

@@ -52,9 +52,12 @@ PageShell {
     }
 
     function exportPdf(path) {
-        PdfExporter.exportDiagnosticReport(path, root.model, root.productSn, root.hardwareVersion,
-                                           root.softwareVersion, HidServiceApi.getCachedActivityLogs(),
-                                           HidServiceApi.getCachedAbnormalLogs())
+        const saved = PdfExporter.exportDiagnosticReport(path, root.model, root.productSn, root.hardwareVersion,
+                                                         root.softwareVersion, HidServiceApi.getCachedActivityLogs(),
+                                                         HidServiceApi.getCachedAbnormalLogs())
+        if (!saved)
+            reportSaveFailed.show(PdfExporter.lastError)
+        return saved
     }
 
     function generateReport() {
@@ -260,6 +263,11 @@ PageShell {
         id: replaceConfirm
         objectName: "reportReplaceConfirm"
         onReplaceConfirmed: function(path) { root.exportPdf(path) }
+    }
+
+    SaveFailedMessage {
+        id: reportSaveFailed
+        objectName: "reportSaveFailed"
     }
 
     component LogTab: CornerRectangle {

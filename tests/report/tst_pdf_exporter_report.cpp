@@ -1,11 +1,11 @@
 // The diagnostic report as a reader of the file sees it: pages, text and positions through poppler's
 // pdfinfo, pdftotext and pdftoppm.
-#include "common/pdf_reading.h"
+#include "report/pdf_reading.h"
 #include "transport/tst_event_log_access.h"
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 #include "transport/hid_service_api.h"
 
 #include <QBuffer>

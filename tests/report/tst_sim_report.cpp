@@ -1,10 +1,10 @@
 // The diagnostic report from a simulated power bank: identity and both logs as the service reads
 // them, in English and Chinese, end to end into a PDF that holds every record.
-#include "common/pdf_reading.h"
+#include "report/pdf_reading.h"
 #include "transport/tst_event_log_access.h"
 
 #include "common/i18n.h"
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 #include "sim/simulated_power_bank.h"
 #include "support/simulated_device.h"
 #include "transport/hid_bridge.h"

@@ -1,15 +1,19 @@
 #include "common/logger_manager.h"
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <cerrno>
 #include <iostream>
 #include <memory>
 
@@ -35,6 +39,7 @@ private slots:
         QFETCH(bool, asUrl);
         LoggerManager::instance() << "hello export" << std::endl;
         QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("with space"));
         const QString path = dir.filePath("with space/app log.txt");
         const QString argument = asUrl ? QUrl::fromLocalFile(path).toString() : path;
         QVERIFY(PdfExporter::instance()->exportLog(argument));
@@ -42,6 +47,23 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().endsWith("  hello export\n"));
         QCOMPARE(LoggerManager::instance().entries().size(), 0);
+        QVERIFY(PdfExporter::instance()->lastError().isEmpty());
+    }
+
+    // A failed export says why, for the window's message; the next good one clears it.
+    void failureReason()
+    {
+        LoggerManager::instance() << "stays" << std::endl;
+        QTemporaryDir dir;
+        QSignalSpy changed(PdfExporter::instance(), &PdfExporter::lastErrorChanged);
+        QVERIFY(!PdfExporter::instance()->exportLog(QUrl::fromLocalFile(dir.filePath("missing/app.log")).toString()));
+        QCOMPARE(PdfExporter::instance()->lastError(), qt_error_string(ENOENT));
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
+        QCOMPARE(LoggerManager::instance().entries().first().message, QStringLiteral("stays"));
+        QVERIFY(PdfExporter::instance()->exportLog(dir.filePath("app.log")));
+        QVERIFY(PdfExporter::instance()->lastError().isEmpty());
+        QCOMPARE(changed.count(), 2);
     }
 
     void emptyTextLeavesTheLog()

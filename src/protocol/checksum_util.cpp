@@ -1,4 +1,4 @@
-#include "checksum_util.h"
+#include "protocol/checksum_util.h"
 
 namespace tessaravolt::common {
 

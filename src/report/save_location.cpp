@@ -1,4 +1,4 @@
-#include "common/save_location.h"
+#include "report/save_location.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,8 @@
-#include "common/pdf_exporter.h"
+#include "report/pdf_exporter.h"
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
+#include "common/safe_file_writer.h"
 #include "common/singleton_slot.h"
 
 #include <QBuffer>
@@ -14,10 +15,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <unordered_map>
 
@@ -331,27 +332,45 @@ PdfExporter::~PdfExporter()
     s_instance.release(this);
 }
 
+void PdfExporter::setLastError(const QString& reason)
+{
+    if (m_lastError != reason) {
+        m_lastError = reason;
+        emit lastErrorChanged();
+    }
+}
+
+bool PdfExporter::failed(const QString& reason)
+{
+    setLastError(reason);
+    return false;
+}
+
 bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& modelNo, const QString& serialNo,
                                          const QString& hardwareVersion, const QString& firmwareVersion,
                                          const QVariantList& activityLogs, const QVariantList& abnormalLogs)
 {
+    setLastError(QString());
     QString localPath = normalizedLocalPath(path);
     if (localPath.isEmpty())
-        return false;
+        return failed(qt_error_string(ENOENT));
     if (!localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         localPath += QStringLiteral(".pdf");
 
     // The report is drawn in memory, then written beside its final name, which it takes only once
-    // the disk holds all of it: a full disk or a failed write never leaves a truncated report, nor
-    // costs an earlier file of that name. The file is opened first so that a path that cannot be
-    // written (a missing folder: no folder is created) fails before any drawing.
-    QSaveFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    // the disk holds all of it. The file is made first so that a path that cannot be written (a
+    // missing folder: no folder is created) fails before any drawing.
+    SafeFileWriter file(localPath);
+    const auto writeFailed = [&] {
+        logFailure(
+            QStringLiteral("the file could not be written whole: %1 (%2)").arg(file.reason(), file.failedStep()));
+        return failed(file.reason());
+    };
+    if (!file.open())
+        return writeFailed();
 
     QBuffer document;
     document.open(QIODevice::WriteOnly);
-    bool drawn = false;
     {
         QPdfWriter writer(&document);
         writer.setPageSize(QPageSize(QPageSize::A4));
@@ -359,46 +378,33 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
         writer.setTitle(kReportTitle);
         QPainter painter;
         if (!painter.begin(&writer))
-            return false;
+            return failed(QStringLiteral("The report could not be drawn."));
         Report report(writer, painter);
         drawReport(report, modelNo, serialNo, hardwareVersion, firmwareVersion, activityLogs, abnormalLogs);
-        drawn = painter.end();
-        if (drawn && !report.pagesOk) {
+        if (!painter.end()) {
+            logFailure(QStringLiteral("painter.end() failed"));
+            return failed(QStringLiteral("The report could not be drawn."));
+        }
+        if (!report.pagesOk) {
             logFailure(QStringLiteral("a new page could not be started"));
-            return false;
+            return failed(QStringLiteral("The report could not be drawn."));
         }
     }
-    if (!drawn) {
-        logFailure(QStringLiteral("painter.end() failed"));
-        return false;
-    }
-    const QByteArray& bytes = document.data();
-    // A short write is no error to the file device (a nearly full disk takes part of a block), so
-    // the count is checked here and the size once more after the rename.
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        logFailure(QStringLiteral("the file could not be written whole: ") + file.errorString());
-        return false;
-    }
-    const QFileInfo written(localPath);
-    if (!written.exists() || written.size() == 0) {
-        logFailure(QStringLiteral("file empty or size zero"));
-        QFile::remove(localPath);
-        return false;
-    }
-    if (written.size() != bytes.size()) {
-        logFailure(QStringLiteral("the file could not be written whole"));
-        QFile::remove(localPath);
-        return false;
-    }
+    if (!file.commit(document.data()))
+        return writeFailed();
     return true;
 }
 
 bool PdfExporter::exportLog(const QString& path)
 {
+    setLastError(QString());
     const QString localPath = normalizedLocalPath(path);
     if (localPath.isEmpty())
-        return false;
-    return LoggerManager::instance().exportLog(localPath);
+        return failed(qt_error_string(ENOENT));
+    QString reason;
+    if (!LoggerManager::instance().exportLog(localPath, &reason))
+        return failed(reason);
+    return true;
 }
 
 } // namespace tessaravolt::common

@@ -1,0 +1,183 @@
+#include "common/safe_file_writer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaravolt::common {
+
+namespace {
+
+QByteArray randomSuffix()
+{
+    return QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+}
+
+// Hidden, and short enough for any target name: the target's own name could be at the limit.
+QByteArray temporaryNameIn(const QByteArray& folder)
+{
+    return folder + "/.tessaravolt-save-" + randomSuffix();
+}
+
+} // namespace
+
+SafeFileWriter::SafeFileWriter(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    QString target = info.absoluteFilePath();
+    if (info.isSymLink())
+        target = info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+    m_target = QFile::encodeName(target);
+    m_folder = QFile::encodeName(QFileInfo(target).absolutePath());
+}
+
+SafeFileWriter::~SafeFileWriter()
+{
+    discard();
+}
+
+bool SafeFileWriter::fail(const char* step, int error)
+{
+    return fail(step, qt_error_string(error));
+}
+
+bool SafeFileWriter::fail(const char* step, const QString& reason)
+{
+    discard();
+    m_step = QString::fromLatin1(step);
+    m_reason = reason;
+    return false;
+}
+
+void SafeFileWriter::discard()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_temporaryName.isEmpty())
+        ::unlink(m_temporaryName.constData());
+    m_temporaryName.clear();
+}
+
+bool SafeFileWriter::open()
+{
+    discard();
+    if (m_target.isEmpty())
+        return fail("naming the file", ENOENT);
+    struct stat old
+    {
+    };
+    if (::stat(m_target.constData(), &old) == 0) {
+        if (S_ISDIR(old.st_mode))
+            return fail("checking the name", EISDIR);
+        if (!S_ISREG(old.st_mode))
+            return fail("checking the name", QStringLiteral("Not a regular file"));
+        m_replacing = true;
+        m_mode = old.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return fail("checking the name", errno);
+    }
+
+    // A file without a name cannot be left behind by a failure; it gets one only once it is whole.
+    m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    m_anonymous = m_fd >= 0;
+    if (m_fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return fail("creating the file", errno);
+    for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
+        const QByteArray name = temporaryNameIn(m_folder);
+        m_fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            m_temporaryName = name;
+        else if (errno != EEXIST)
+            return fail("creating the file", errno);
+    }
+    if (m_fd < 0)
+        return fail("creating the file", EEXIST);
+    // A replaced file keeps its permissions.
+    if (m_replacing && ::fchmod(m_fd, m_mode) != 0)
+        return fail("setting the permissions", errno);
+    return true;
+}
+
+bool SafeFileWriter::linkUnderTemporaryName()
+{
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(m_fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = temporaryNameIn(m_folder);
+        if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            m_temporaryName = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return fail("naming the file", errno);
+    }
+    return fail("naming the file", EEXIST);
+}
+
+bool SafeFileWriter::commit(const QByteArray& bytes)
+{
+    if (m_fd < 0 && !open())
+        return false;
+
+    // Every write is counted: a nearly full disk takes part of a write and refuses the next.
+    const char* data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, data, size_t(std::min<qint64>(left, qint64(1) << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail("writing", errno);
+        if (n == 0)
+            return fail("writing", ENOSPC);
+        data += n;
+        left -= n;
+    }
+    if (::fsync(m_fd) != 0)
+        return fail("syncing to disk", errno);
+    struct stat written
+    {
+    };
+    if (::fstat(m_fd, &written) != 0)
+        return fail("checking the size", errno);
+    if (written.st_size != bytes.size())
+        return fail("checking the size",
+                    QStringLiteral("%1 of %2 bytes reached the disk").arg(qint64(written.st_size)).arg(bytes.size()));
+
+    if (m_anonymous && !linkUnderTemporaryName())
+        return false;
+    const int closed = ::close(m_fd);
+    m_fd = -1;
+    if (closed != 0)
+        return fail("closing", errno);
+    if (::rename(m_temporaryName.constData(), m_target.constData()) != 0)
+        return fail("renaming", errno);
+    m_temporaryName.clear();
+
+    // The new name itself reaches the disk with the folder.
+    const int folder = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+FileWriteResult writeFileSafely(const QString& path, const QByteArray& bytes)
+{
+    SafeFileWriter writer(path);
+    if (!writer.open() || !writer.commit(bytes))
+        return {false, writer.reason(), writer.failedStep()};
+    return {true, {}, {}};
+}
+
+} // namespace tessaravolt::common
