@@ -20,6 +20,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +38,9 @@ using tessaravolt::transport::HidServiceApi;
 namespace {
 
 using tessaravolt::test::supportedIdentity;
+
+// QFileDialogOptions::DontConfirmOverwrite, FileDialog.DontConfirmOverwrite in QML.
+constexpr int kDontConfirmOverwrite = 0x4;
 
 QDir screenshotDir()
 {
@@ -244,6 +248,8 @@ private slots:
         QCOMPARE(dialog->property("acceptLabel").toString(), QStringLiteral("Save"));
         QCOMPARE(dialog->property("defaultSuffix").toString(), QStringLiteral("pdf"));
         QCOMPARE(dialog->property("nameFilters").toStringList(), QStringList{QStringLiteral("PDF files (*.pdf)")});
+        // The program asks before replacing: a platform dialog must not ask as well.
+        QVERIFY(dialog->property("options").toInt() & kDontConfirmOverwrite);
 
         QQuickItem* button = main.item("generateReportButton");
         QVERIFY(button);
@@ -325,8 +331,11 @@ private slots:
         for (const QString& again : {written, chosen}) {
             pressButton();
             QTRY_VERIFY(dialog->property("visible").toBool());
+            QSignalSpy asked(confirm, SIGNAL(visibleChanged()));
             chooseFile(QFileInfo(again).fileName());
             QTRY_VERIFY(confirm->property("visible").toBool());
+            QTest::qWait(200);
+            QCOMPARE(asked.size(), 1); // one question, asked once
             QCOMPARE(content(), QByteArray("kept"));
             if (again == written) {
                 QTest::qWait(100);
