@@ -22,11 +22,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TESSARAVOLT_HOMEPAGE}/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without the folder list model, QtQuick.Dialogs' file dialog crashes; the CJK font draws the
-# Chinese interface (WenQuanYi also keeps the report's Chinese text extractable).
+# Chinese interface (WenQuanYi also keeps the report's Chinese text extractable); Qt's catalogues
+# translate the file dialog's own texts.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qml6-module-qtquick, qml6-module-qtquick-controls, \
 qml6-module-qtquick-templates, qml6-module-qtquick-layouts, qml6-module-qtquick-window, \
 qml6-module-qtquick-dialogs, qml6-module-qt-labs-folderlistmodel, qml6-module-qtquick-shapes, \
-qml6-module-qtcore, qml6-module-qtqml-workerscript, libqt6svg6, \
+qml6-module-qtcore, qml6-module-qtqml-workerscript, libqt6svg6, qt6-translations-l10n, \
 fonts-wqy-microhei | fonts-noto-cjk")
 # Native Wayland windows; the report's Latin font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-liberation2")

@@ -204,6 +204,9 @@ ApplicationWindow {
             title: qsTrId("export_log_u")
             fileMode: FileDialog.SaveFile
             nameFilters: ["Log files (*.log *.txt)", "All files (*)"]
+            // The program asks before replacing a file; a platform dialog (GTK's) must not ask a second
+            // time. Qt 6.4's type description of the dialog lacks its options, hence the lint directive.
+            options: FileDialog.DontConfirmOverwrite // qmllint disable type property
             acceptLabel: qsTrId("save_u")
             onAccepted: saveChosenLog(String(selectedFile))
 

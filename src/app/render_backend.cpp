@@ -2,6 +2,7 @@
 
 #include "common/logger_manager.h"
 
+#include <QDir>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -47,9 +48,15 @@ bool isSoftwareRasteriser(const QString& openGlRenderer)
     return false;
 }
 
+bool hasRenderNode(const QString& drmFolder)
+{
+    return !QDir(drmFolder).entryList({QStringLiteral("renderD*")}, QDir::System | QDir::Files).isEmpty();
+}
+
 bool needsRendererProbe(const RenderEnvironment& environment)
 {
-    return environment.quickBackend.isEmpty() && environment.rhiBackend.isEmpty() && environment.openGlDefault;
+    return environment.quickBackend.isEmpty() && environment.rhiBackend.isEmpty() && environment.openGlDefault
+        && environment.renderNode;
 }
 
 RenderBackendChoice chooseRenderBackend(const RenderEnvironment& environment, const QString& openGlRenderer)
@@ -62,6 +69,12 @@ RenderBackendChoice chooseRenderBackend(const RenderEnvironment& environment, co
                 QStringLiteral("QSG_RHI_BACKEND=%1, set by the user").arg(environment.rhiBackend)};
     if (!environment.openGlDefault)
         return {RenderBackend::QtDefault, QStringLiteral("Qt's default for this platform")};
+    // Creating a context only to learn that it is a software rasteriser costs tens of milliseconds
+    // and leaves Mesa loaded.
+    if (!environment.renderNode)
+        return {RenderBackend::Software,
+                QStringLiteral("software: no DRM render node (%1/renderD*), so OpenGL could only draw on the CPU")
+                    .arg(QLatin1String(kDrmDeviceFolder))};
     if (openGlRenderer.isEmpty())
         return {RenderBackend::QtDefault, QStringLiteral("OpenGL, no renderer name: no OpenGL context could be made")};
     if (isSoftwareRasteriser(openGlRenderer))
@@ -70,13 +83,16 @@ RenderBackendChoice chooseRenderBackend(const RenderEnvironment& environment, co
     return {RenderBackend::QtDefault, QStringLiteral("OpenGL, renderer \"%1\"").arg(openGlRenderer)};
 }
 
-RenderBackendChoice applyRenderBackend()
+RenderBackendChoice applyRenderBackend(const QString& drmFolder)
 {
     RenderEnvironment environment;
     environment.quickBackend = environmentValue("QT_QUICK_BACKEND");
     environment.rhiBackend = environmentValue("QSG_RHI_BACKEND");
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
     environment.openGlDefault = false;
+    Q_UNUSED(drmFolder)
+#else
+    environment.renderNode = hasRenderNode(drmFolder);
 #endif
     const QString renderer = needsRendererProbe(environment) ? probeOpenGlRenderer() : QString();
     const RenderBackendChoice choice = chooseRenderBackend(environment, renderer);

@@ -4,6 +4,7 @@
 #include "common/singleton_slot.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QQmlEngine>
 #include <QSettings>
@@ -18,6 +19,11 @@ namespace {
 const QLocale LAN_ZH_CN(QLocale::Chinese, QLocale::China);
 const QLocale LAN_EN_US(QLocale::English, QLocale::UnitedStates);
 QTranslator appTranslator;
+// Qt's own texts, such as the file dialog's labels and buttons, from Qt's catalogues when installed,
+// and the dialog labels those catalogues lack (Qt 6.4 has no Chinese "File name" and "Filter").
+QTranslator qtBaseTranslator;
+QTranslator qtDeclarativeTranslator;
+QTranslator qtDialogsTranslator;
 // Guarded: tests and tools destroy engines, and a later language switch must not reach a dead one.
 QPointer<QQmlEngine> qmlEngine_;
 SingletonSlot<I18n> s_instance;
@@ -32,6 +38,9 @@ bool isChineseChina(const QLocale& locale)
 
 void retranslateEngine()
 {
+    // A language change makes Qt reset the file dialogs' accept button to its own word; delivered
+    // first, the program's label ("Save") set by the retranslation stays.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
     if (qmlEngine_)
         qmlEngine_->retranslate();
 }
@@ -117,7 +126,23 @@ void I18n::toggleLanguage()
 
 void I18n::reloadTranslator()
 {
+    // The translator installed last is asked first: the program's catalogue, then Qt's, then the
+    // program's stand-ins for what Qt's lack.
     QCoreApplication::removeTranslator(&appTranslator);
+    const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const struct
+    {
+        QTranslator* translator;
+        QString name;
+        QString folder;
+    } qtCatalogues[] = {{&qtDialogsTranslator, QStringLiteral("qtquickdialogs"), QStringLiteral(":/i18n")},
+                        {&qtBaseTranslator, QStringLiteral("qtbase"), qtFolder},
+                        {&qtDeclarativeTranslator, QStringLiteral("qtdeclarative"), qtFolder}};
+    for (const auto& catalogue : qtCatalogues) {
+        QCoreApplication::removeTranslator(catalogue.translator);
+        if (catalogue.translator->load(m_language.value(), catalogue.name, QStringLiteral("_"), catalogue.folder))
+            QCoreApplication::installTranslator(catalogue.translator);
+    }
     if (appTranslator.load(m_language.value(), QStringLiteral("qml"), QStringLiteral("_"), QStringLiteral(":/i18n")))
         QCoreApplication::installTranslator(&appTranslator);
 }

@@ -9,6 +9,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <unordered_set>
 
 namespace tessaravolt::transport {
@@ -44,6 +46,19 @@ int64_t wallClockMs()
 bool isSupportedVendor(uint16_t vendorId)
 {
     return std::find(kSupportedVendorIds.begin(), kSupportedVendorIds.end(), vendorId) != kSupportedVendorIds.end();
+}
+
+// Without the rule the window can only say that no power bank is connected; this line says why.
+void tellPermissionDenied(const std::string& path)
+{
+    const QString line =
+        QStringLiteral("Tessaravolt: the power bank at %1 may not be opened (permission denied): install the udev "
+                       "rule udev/70-tessaravolt.rules as the README section \"The udev rule (USB permissions)\" "
+                       "says, then unplug and re-plug the power bank")
+            .arg(QString::fromStdString(path));
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+    std::fflush(stderr);
+    logLine(line);
 }
 
 } // namespace
@@ -292,6 +307,7 @@ bool HidBridge::openSupportedPowerBank()
 
     if (candidates.empty()) {
         probeBackoffCache.clear();
+        permissionDeniedTold.clear();
         logConnectFailureOnce(QStringLiteral("enumeration_empty"), 0, 0, 0, 0, std::nullopt, hidErrorText(nullptr),
                               elapsedMsSince(start));
         return false;
@@ -308,6 +324,9 @@ bool HidBridge::openSupportedPowerBank()
             present.push_back({candidate.id.vendorId, candidate.id.productId, candidate.path});
     }
     probeBackoffCache.retainOnly(present);
+    std::erase_if(permissionDeniedTold, [&](const ProbeCacheKey& key) {
+        return std::find(present.begin(), present.end(), key) == present.end();
+    });
 
     const auto backoffCheckAt = backoffNow();
     uint64_t deferred = 0;
@@ -337,6 +356,14 @@ bool HidBridge::openSupportedPowerBank()
         if (!handle) {
             lastReason = QStringLiteral("open_failed");
             lastError = hidErrorText(nullptr);
+            const int openErrno = lastHidOpenErrno();
+            const ProbeCacheKey key{candidate.id.vendorId, candidate.id.productId, candidate.path};
+            if ((openErrno == EACCES || openErrno == EPERM)
+                && std::find(permissionDeniedTold.begin(), permissionDeniedTold.end(), key)
+                    == permissionDeniedTold.end()) {
+                permissionDeniedTold.push_back(key);
+                tellPermissionDenied(candidate.path);
+            }
             return false;
         }
         if (hidSetNonblocking(handle, 1) < 0) {

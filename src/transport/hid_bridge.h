@@ -114,6 +114,8 @@ private:
     HidRequestQueue requestQueue;
     std::thread worker;
     ProbeBackoffCache probeBackoffCache;
+    // Devices present whose node could not be opened for lack of permission, told once each.
+    std::vector<ProbeCacheKey> permissionDeniedTold;
     std::function<std::chrono::steady_clock::time_point()> backoffClock;
     std::function<int64_t()> wallClock;
 };

@@ -11,6 +11,7 @@ namespace tessaravolt::transport {
 namespace {
 
 thread_local uint32_t tLastHidError = 0;
+thread_local int tLastOpenErrno = 0;
 
 void captureErrno(int savedErrno)
 {
@@ -41,6 +42,11 @@ void setLastHidError(uint32_t code)
     tLastHidError = code;
 }
 
+int lastHidOpenErrno()
+{
+    return tLastOpenErrno;
+}
+
 QString hidText(const wchar_t* text)
 {
     return text ? QString::fromWCharArray(text) : QString();
@@ -51,8 +57,10 @@ hid_device_* hidOpenPath(const char* path)
     errno = 0;
     hid_device* device = hid_open_path(path);
     const int saved = errno;
-    if (!device)
+    if (!device) {
         captureErrno(saved);
+        tLastOpenErrno = saved;
+    }
     return device;
 }
 

@@ -29,6 +29,8 @@ uint32_t lastErrorFromErrno(int error);
 // The calling thread's last-error code, as left by the latest failing call below.
 uint32_t lastHidError();
 void setLastHidError(uint32_t code);
+// The errno of the calling thread's latest failed open, kept as it was (EACCES: no permission).
+int lastHidOpenErrno();
 
 // hidapi texts are wchar_t; a null text is empty.
 QString hidText(const wchar_t* text);

@@ -287,17 +287,29 @@ private slots:
         QCOMPARE(countLogEntries(QStringLiteral("Create 118 Once")), 2);
     }
 
+    // The program's catalogue and Qt's own (the file dialog's labels and buttons, from qtbase and
+    // qtdeclarative, and the program's words for the labels Qt 6.4's catalogues lack).
     void catalogueFollowsTheLanguage()
     {
+        const auto qtTexts = [] {
+            return QStringList{QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                               QCoreApplication::translate("FileDialog", "File name"),
+                               QCoreApplication::translate("FileDialog", "Filter"),
+                               QCoreApplication::translate("QQmlImportDatabase", "File name case mismatch for \"%1\"")};
+        };
+        const QStringList english{"Cancel", "File name", "Filter", "File name case mismatch for \"%1\""};
         storeLanguage(QStringLiteral("en_US"));
         QQmlEngine engine;
         I18n* i18n = I18n::create(&engine, &engine);
         QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("Please connect device via USB-C."));
+        QCOMPARE(qtTexts(), english);
         i18n->toggleLanguage();
         QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("请将设备通过USB-C插入进行连接"));
+        QCOMPARE(qtTexts(), QStringList({"取消", "文件名", "过滤器", "“%1”的文件名大小写不匹配"}));
         QCOMPARE(storedLanguage(), QStringLiteral("zh_CN"));
         i18n->toggleLanguage();
         QCOMPARE(qtTrId("please_connect_device_u"), QStringLiteral("Please connect device via USB-C."));
+        QCOMPARE(qtTexts(), english);
         QCOMPARE(storedLanguage(), QStringLiteral("en_US"));
     }
 

@@ -24,7 +24,7 @@ control() { dpkg-deb -f "$deb" "$1"; }
 depends=$(control Depends)
 # From the binary's links (shlibdeps) and the run-time QML modules and fonts named by hand.
 for dep in libhidapi-hidraw0 libqt6quickcontrols2-6 libqt6network6 qml6-module-qtquick-controls \
-  qml6-module-qtquick-dialogs qml6-module-qt-labs-folderlistmodel qml6-module-qtcore libqt6svg6 \
+  qml6-module-qtquick-dialogs qml6-module-qt-labs-folderlistmodel qml6-module-qtcore libqt6svg6 qt6-translations-l10n \
   "fonts-wqy-microhei | fonts-noto-cjk"; do
   echo "$depends" | grep -qF "$dep" || fail "Depends lacks $dep: $depends"
 done

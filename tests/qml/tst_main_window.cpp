@@ -349,6 +349,8 @@ private slots:
         QCOMPARE(dialog->property("nameFilters").toStringList(),
                  QStringList({QStringLiteral("Log files (*.log *.txt)"), QStringLiteral("All files (*)")}));
         QCOMPARE(dialog->property("defaultSuffix").toString(), QString());
+        // The program asks before replacing: a platform dialog (FileDialog.DontConfirmOverwrite) must not.
+        QVERIFY(dialog->property("options").toInt() & 0x4);
 
         // Presses away from the diagnostics page are not counted.
         for (int i = 0; i < 12; ++i)

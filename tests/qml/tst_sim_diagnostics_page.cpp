@@ -4,6 +4,7 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/quick_items.h"
 #include "support/screenshots.h"
 #include "support/simulated_device.h"
 #include "transport/hid_bridge.h"
@@ -20,6 +21,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +42,20 @@ using tessaravolt::transport::HidServiceApi;
 namespace {
 
 using tessaravolt::test::supportedIdentity;
+
+// QFileDialogOptions::DontConfirmOverwrite, FileDialog.DontConfirmOverwrite in QML.
+constexpr int kDontConfirmOverwrite = 0x4;
+
+// The texts of the visible items of the window, popups included.
+QStringList visibleTexts(QQuickWindow* window)
+{
+    QStringList out;
+    for (QQuickItem* item : tessaravolt::test::descendants(window->contentItem()))
+        if (item->isVisible() && item->opacity() > 0)
+            if (const QVariant text = item->property("text"); text.isValid() && !text.toString().isEmpty())
+                out << text.toString();
+    return out;
+}
 
 QDir screenshotDir()
 {
@@ -310,6 +326,41 @@ private slots:
         QVERIFY(!text.contains(QStringLiteral("65535")));
     }
 
+    // The report's save dialog in the language chosen with the toggle: the program's title and
+    // button, and Qt's own labels (from Qt's catalogues, and the program's words where they lack one).
+    void reportDialogSpeaksTheLanguage()
+    {
+        SimulatedPowerBank bank(SimulatedPowerBank::demoModel(), supportedIdentity());
+        const DiagnosticsWindow main = connectedOnDiagnostics();
+        QVERIFY(main.window);
+        QVERIFY(main.connected());
+        QObject* dialog = main.page()->findChild<QObject*>(QStringLiteral("pdfSaveDialog"));
+        QVERIFY(dialog);
+        QQuickItem* button = main.item("generateReportButton");
+        QVERIFY(button);
+        for (const bool english : {false, true}) {
+            if (I18n::instance()->isEn() != english)
+                I18n::instance()->toggleLanguage();
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+            QTRY_VERIFY(dialog->property("visible").toBool());
+            QTest::qWait(200);
+            const QStringList texts = visibleTexts(main.window);
+            const QStringList expected = english
+                ? QStringList{"Export Diagnostic Report", "Save", "Cancel", "File name", "Filter"}
+                : QStringList{"导出诊断报告", "保存", "取消", "文件名", "过滤器"};
+            for (const QString& text : expected)
+                QVERIFY2(texts.contains(text), qPrintable(text + QStringLiteral(" missing in: ") + texts.join(", ")));
+            // Qt resets the button to its own word when the language changes; the program's stays.
+            QVERIFY(!texts.contains(english ? QStringLiteral("Open") : QStringLiteral("打开")));
+            QVERIFY(main.window->grabWindow().save(
+                screenshotDir().filePath(english ? QStringLiteral("sim-report-dialog-toggled-en.png")
+                                                 : QStringLiteral("sim-report-dialog-zh.png"))));
+            QMetaObject::invokeMethod(dialog, "close");
+            QTRY_VERIFY(!dialog->property("visible").toBool());
+        }
+    }
+
     // Generate Report: the proposed file in a folder that exists, the file written, and an
     // existing file replaced only once the user confirms.
     void writesTheReport()
@@ -338,6 +389,8 @@ private slots:
         QCOMPARE(dialog->property("acceptLabel").toString(), QStringLiteral("Save"));
         QCOMPARE(dialog->property("defaultSuffix").toString(), QStringLiteral("pdf"));
         QCOMPARE(dialog->property("nameFilters").toStringList(), QStringList{QStringLiteral("PDF files (*.pdf)")});
+        // The program asks before replacing: a platform dialog must not ask as well.
+        QVERIFY(dialog->property("options").toInt() & kDontConfirmOverwrite);
 
         QQuickItem* button = main.item("generateReportButton");
         QVERIFY(button);
@@ -419,8 +472,11 @@ private slots:
         for (const QString& again : {written, chosen}) {
             pressButton();
             QTRY_VERIFY(dialog->property("visible").toBool());
+            QSignalSpy asked(confirm, SIGNAL(visibleChanged()));
             chooseFile(QFileInfo(again).fileName());
             QTRY_VERIFY(confirm->property("visible").toBool());
+            QTest::qWait(200);
+            QCOMPARE(asked.size(), 1); // one question, asked once
             QCOMPARE(content(), QByteArray("kept"));
             if (again == written) {
                 QTest::qWait(100);

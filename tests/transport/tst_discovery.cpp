@@ -5,10 +5,17 @@
 #include "transport/hid_bridge.h"
 
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QtTest>
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 using namespace tessaravolt::transport;
@@ -23,6 +30,70 @@ namespace {
 struct FakeClock
 {
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::time_point(3600s);
+};
+
+// What this process writes to stderr while the object lives.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        m_file.open();
+        std::fflush(stderr);
+        m_saved = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StderrCapture() { restore(); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    QStringList lines()
+    {
+        restore();
+        m_file.seek(0);
+        return QString::fromUtf8(m_file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+// This thread opens files as a user without the right to ignore file modes would: root keeps
+// its uid but loses the capabilities that bypass them, until the object goes.
+class WithoutFileModeOverride
+{
+public:
+    WithoutFileModeOverride()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~WithoutFileModeOverride()
+    {
+        if (m_lowered)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutFileModeOverride(const WithoutFileModeOverride&) = delete;
+    WithoutFileModeOverride& operator=(const WithoutFileModeOverride&) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_lowered = false;
 };
 
 } // namespace
@@ -300,6 +371,68 @@ private slots:
         QCOMPARE(mark.countStarting(QStringLiteral("HID_PROBE_BACKOFF ")), backoff ? 1 : 0);
         QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(backoff ? 1 : 0));
         QVERIFY(bank.waitUntil([&] { return bank.openHandles() == 0; }, 2000));
+    }
+
+    // A supported power bank that cannot be opened: only lacking permission earns the line on
+    // stderr and in the log, naming the node and the rule; once per device however often the
+    // attempt is repeated, and again for the device plugged in anew.
+    void openFailures_data()
+    {
+        QTest::addColumn<bool>("permissionDenied");
+        QTest::newRow("node not permitted") << true;
+        QTest::newRow("node gone") << false;
+    }
+
+    void openFailures()
+    {
+        QFETCH(bool, permissionDenied);
+        SimulatedPowerBank bank(linkIdentity(0x0107));
+        const auto refuse = [&] {
+            const QByteArray node = (bank.umockdevDir() + bank.devicePath()).toLocal8Bit();
+            QVERIFY2(permissionDenied ? ::chmod(node.constData(), 0) == 0 : ::unlink(node.constData()) == 0,
+                     std::strerror(errno));
+        };
+        refuse();
+        LogMark mark;
+        QStringList told;
+        {
+            WithoutFileModeOverride asUser;
+            StderrCapture err;
+            for (int i = 0; i < 3; ++i) {
+                QVERIFY(!bridge->openSupportedPowerBank());
+                clock.now += 60s;
+            }
+            told = err.lines();
+        }
+        const QStringList failed = mark.starting(QStringLiteral("HID_CONNECT_FAILED "));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(logField(failed.first(), "reason"), "open_failed");
+        QVERIFY(!bridge->connected());
+        if (!permissionDenied) {
+            QVERIFY2(told.isEmpty(), qPrintable(told.join(QLatin1Char('\n'))));
+            QCOMPARE(mark.count(QStringLiteral("permission denied")), 0);
+            return;
+        }
+        QCOMPARE(told.size(), 1);
+        const QString line = told.first();
+        QVERIFY2(line.contains(bank.devicePath() + QStringLiteral(" may not be opened (permission denied)")),
+                 qPrintable(line));
+        QVERIFY(line.contains(QStringLiteral("udev/70-tessaravolt.rules")));
+        QVERIFY(line.contains(QStringLiteral("\"The udev rule (USB permissions)\"")));
+        QCOMPARE(mark.count(line), 1);
+
+        bank.unplug();
+        QVERIFY(bank.plug());
+        refuse();
+        {
+            WithoutFileModeOverride asUser;
+            StderrCapture err;
+            QVERIFY(!bridge->openSupportedPowerBank());
+            QVERIFY(!bridge->openSupportedPowerBank());
+            told = err.lines();
+        }
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().contains(bank.devicePath() + QLatin1Char(' ')), qPrintable(told.first()));
     }
 
     void unpluggedDeviceLosesItsBackoff()

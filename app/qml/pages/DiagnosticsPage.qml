@@ -255,6 +255,10 @@ PageShell {
         fileMode: FileDialog.SaveFile
         nameFilters: ["PDF files (*.pdf)"]
         defaultSuffix: "pdf"
+        // The program asks before replacing the file it will write (the name with ".pdf"); a platform
+        // dialog (GTK's) must not ask a second time about the name typed. Qt 6.4's type description of
+        // the dialog lacks its options, hence the lint directive.
+        options: FileDialog.DontConfirmOverwrite // qmllint disable type property
         acceptLabel: qsTrId("save_u")
         onAccepted: root.saveChosenReport(selectedFile)
     }
