@@ -8,6 +8,8 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <locale.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,14 @@ QByteArray temporaryNameIn(const QByteArray& folder)
 
 } // namespace
 
+QString systemErrorText(int error)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    if (!cLocale)
+        return QString::fromLocal8Bit(strerror(error));
+    return QString::fromLocal8Bit(strerror_l(error, cLocale));
+}
+
 SafeFileWriter::SafeFileWriter(const QString& path)
 {
     if (path.isEmpty())
@@ -47,7 +57,7 @@ SafeFileWriter::~SafeFileWriter()
 
 bool SafeFileWriter::fail(const char* step, int error)
 {
-    return fail(step, qt_error_string(error));
+    return fail(step, systemErrorText(error));
 }
 
 bool SafeFileWriter::fail(const char* step, const QString& reason)

@@ -7,6 +7,10 @@
 
 namespace tessaravolt::common {
 
+// The system's text for an errno value, always in English: it is logged for support and shown
+// under the translated message, and must not follow Qt's catalogues of the chosen language.
+QString systemErrorText(int error);
+
 // Writes a user's file so that no failure costs the file already there: the bytes go to a new file
 // in the target's folder, every write counted, synced and measured on disk, and only then does it
 // take the target's name. On any failure the new file is removed and the old one is left byte for

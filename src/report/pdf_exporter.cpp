@@ -353,7 +353,7 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
     setLastError(QString());
     QString localPath = normalizedLocalPath(path);
     if (localPath.isEmpty())
-        return failed(qt_error_string(ENOENT));
+        return failed(systemErrorText(ENOENT));
     if (!localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         localPath += QStringLiteral(".pdf");
 
@@ -400,7 +400,7 @@ bool PdfExporter::exportLog(const QString& path)
     setLastError(QString());
     const QString localPath = normalizedLocalPath(path);
     if (localPath.isEmpty())
-        return failed(qt_error_string(ENOENT));
+        return failed(systemErrorText(ENOENT));
     QString reason;
     if (!LoggerManager::instance().exportLog(localPath, &reason))
         return failed(reason);

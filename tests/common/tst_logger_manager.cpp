@@ -1,4 +1,5 @@
 #include "common/logger_manager.h"
+#include "common/safe_file_writer.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -228,7 +229,7 @@ private slots:
         for (const auto& [path, error] : refused) {
             QString reason;
             QVERIFY2(!logger().exportLog(path, &reason), qPrintable(path));
-            QCOMPARE(reason, qt_error_string(error));
+            QCOMPARE(reason, tessaravolt::common::systemErrorText(error));
             QCOMPARE(messages().size(), expected.size() + 1);
             QVERIFY2(messages().last().startsWith("exportLog: the file could not be written whole: " + reason),
                      qPrintable(messages().last()));

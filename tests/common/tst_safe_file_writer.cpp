@@ -86,10 +86,10 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty") << QString() << qt_error_string(ENOENT);
-        QTest::newRow("missing folder") << QStringLiteral("missing/deeper/app.log") << qt_error_string(ENOENT);
-        QTest::newRow("under a file") << QStringLiteral("plain/app.log") << qt_error_string(ENOTDIR);
-        QTest::newRow("a folder") << QStringLiteral("folder") << qt_error_string(EISDIR);
+        QTest::newRow("empty") << QString() << systemErrorText(ENOENT);
+        QTest::newRow("missing folder") << QStringLiteral("missing/deeper/app.log") << systemErrorText(ENOENT);
+        QTest::newRow("under a file") << QStringLiteral("plain/app.log") << systemErrorText(ENOTDIR);
+        QTest::newRow("a folder") << QStringLiteral("folder") << systemErrorText(EISDIR);
         QTest::newRow("a pipe") << QStringLiteral("pipe") << QStringLiteral("Not a regular file");
     }
 
@@ -164,7 +164,7 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
 
         QVERIFY(!result.written);
-        QCOMPARE(result.reason, qt_error_string(EFBIG));
+        QCOMPARE(result.reason, systemErrorText(EFBIG));
         QCOMPARE(result.step, QStringLiteral("writing"));
         QCOMPARE(entriesOf(dir.path()), replacing ? QStringList{QStringLiteral("limited.log")} : QStringList());
         if (replacing)

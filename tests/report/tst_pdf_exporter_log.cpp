@@ -1,4 +1,5 @@
 #include "common/logger_manager.h"
+#include "common/safe_file_writer.h"
 #include "report/pdf_exporter.h"
 
 #include <QDir>
@@ -57,7 +58,7 @@ private slots:
         QTemporaryDir dir;
         QSignalSpy changed(PdfExporter::instance(), &PdfExporter::lastErrorChanged);
         QVERIFY(!PdfExporter::instance()->exportLog(QUrl::fromLocalFile(dir.filePath("missing/app.log")).toString()));
-        QCOMPARE(PdfExporter::instance()->lastError(), qt_error_string(ENOENT));
+        QCOMPARE(PdfExporter::instance()->lastError(), tessaravolt::common::systemErrorText(ENOENT));
         QCOMPARE(changed.count(), 1);
         QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
         QCOMPARE(LoggerManager::instance().entries().first().message, QStringLiteral("stays"));

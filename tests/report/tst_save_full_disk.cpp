@@ -2,6 +2,7 @@
 // that fits the file device's 16 KiB write buffer (whose failure shows only when it is flushed)
 // and one that does not, to a new name and over an earlier file.
 #include "common/logger_manager.h"
+#include "common/safe_file_writer.h"
 #include "report/pdf_exporter.h"
 #include "support/small_file_system.h"
 
@@ -136,7 +137,7 @@ private slots:
         const bool written = report ? exportReport(folder + QStringLiteral("/old"), rowCount)
                                     : PdfExporter::instance()->exportLog(QUrl::fromLocalFile(path).toString());
         QVERIFY(!written);
-        QCOMPARE(PdfExporter::instance()->lastError(), qt_error_string(ENOSPC));
+        QCOMPARE(PdfExporter::instance()->lastError(), tessaravolt::common::systemErrorText(ENOSPC));
         QCOMPARE(entriesOf(folder), replacing ? QStringList({kFiller, name}) : QStringList{kFiller});
         if (replacing)
             QCOMPARE(contentOf(path), old);
@@ -148,7 +149,7 @@ private slots:
         QVERIFY2(logged.startsWith(report
                                        ? QStringLiteral("exportDiagnosticReport: the file could not be written whole: ")
                                        : QStringLiteral("exportLog: the file could not be written whole: "))
-                     && logged.contains(qt_error_string(ENOSPC)),
+                     && logged.contains(tessaravolt::common::systemErrorText(ENOSPC)),
                  qPrintable(logged));
 
         // Room again: the same export succeeds.
