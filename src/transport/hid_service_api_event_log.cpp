@@ -418,7 +418,8 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
     EventSyncState& st = eventSyncState(type);
     if (!st.busy() || now - st.lastActivityMs < kIdleTimeoutMs)
         return false;
-    if (type == kAbnormal && HidBridge::instance()->backgroundQueueDepth() > 0)
+    // Requests still waiting in the queue are not the device's silence.
+    if (HidBridge::instance()->backgroundQueueDepth() > 0)
         return false;
     log(QStringLiteral("%1: response idle timeout, invalidate cache").arg(QLatin1String(logName(type))));
     st.loaded = false;
@@ -437,8 +438,9 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
 bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count)
 {
     const char* name = logName(type);
-    const HidRequestPriority priority =
-        type == kAbnormal ? HidRequestPriority::Background : HidRequestPriority::Foreground;
+    // Both logs behind the pages' requests: a load queues all of its requests at once, and a
+    // long one in the foreground queue would hold every page's request back until it ends.
+    const HidRequestPriority priority = HidRequestPriority::Background;
     for (int i = 0; i < count; i += kMaxRecordsPerRequest) {
         const uint8_t payload[4] = {
             static_cast<uint8_t>(type == kAbnormal ? kAbnormal : kActivity),
