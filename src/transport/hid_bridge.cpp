@@ -189,23 +189,29 @@ void HidBridge::taskLoop()
         return readsSinceWrite == kMaxReadsBeforeWrite;
     };
     while (connectedFlag.load()) {
-        int n = 0;
-        {
-            std::lock_guard lock(deviceMutex);
-            if (!device)
+        int reports = 0;
+        bool readFailed = false;
+        bool closed = false;
+        bool lost = false;
+        while (reports < kMaxReportsPerTurn) {
+            int n = 0;
+            {
+                std::lock_guard lock(deviceMutex);
+                if (!device) {
+                    closed = true;
+                    break;
+                }
+                n = hidRead(device, buffer, sizeof buffer);
+            }
+            if (n == 0)
                 break;
-            n = hidRead(device, buffer, sizeof buffer);
-        }
-        bool mayWrite = false;
-        if (n > 0) {
-            logLine(QStringLiteral("taskLoop onPacket: size=%1").arg(n));
-            lastWriteMs = 0;
-            emit dataReceived(QByteArray(reinterpret_cast<const char*>(buffer), n));
-            mayWrite = countRead();
-        } else if (n == 0) {
-            readsSinceWrite = 0;
-            mayWrite = true;
-        } else {
+            if (n > 0) {
+                logLine(QStringLiteral("taskLoop onPacket: size=%1").arg(n));
+                lastWriteMs = 0;
+                emit dataReceived(QByteArray(reinterpret_cast<const char*>(buffer), n));
+                ++reports;
+                continue;
+            }
             const uint32_t code = lastHidError();
             QString text;
             {
@@ -213,12 +219,27 @@ void HidBridge::taskLoop()
                 text = hidReadErrorText(device);
             }
             if (isDisconnectError(code, text)) {
-                connectedFlag.store(false);
-                reason = QStringLiteral("device_disconnected");
+                lost = true;
                 break;
             }
+            // A failing read may fail again at once: the rest waits for the next turn.
             logLine(QStringLiteral("taskLoop: read packet err  ") + text);
+            readFailed = true;
+            break;
+        }
+        if (closed)
+            break;
+        if (lost) {
+            connectedFlag.store(false);
+            reason = QStringLiteral("device_disconnected");
+            break;
+        }
+        bool mayWrite = false;
+        if (reports > 0 || readFailed) {
             mayWrite = countRead();
+        } else {
+            readsSinceWrite = 0;
+            mayWrite = true;
         }
         if (mayWrite && writeQueuedData()) {
             connectedFlag.store(false);

@@ -61,6 +61,11 @@ bool isDisconnectError(uint32_t lastError, const QString& errorText);
 // device that never stops sending cannot hold every request back.
 inline constexpr int kMaxReadsBeforeWrite = 4;
 
+// Input reports one turn reads at most: all that wait, so a device sending faster than one report
+// a turn cannot fill its buffer and bury the answers, but bounded, so one that never stops cannot
+// keep a turn from ending. A hidraw node keeps 64 reports per open handle.
+inline constexpr int kMaxReportsPerTurn = 64;
+
 // The process-wide link to the one open power bank: discovery and probe, the worker thread that
 // reads input reports and writes the two paced write queues, and the unplug detection.
 class HidBridge : public QObject

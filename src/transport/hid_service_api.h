@@ -206,6 +206,13 @@ private:
     bool requestStatisticEvents(HidRequestPriority priority);
     void handleDeviceEvents(const uint8_t* frame);
     void requestEvents(uint8_t type, uint8_t no, int amount, bool probe);
+    void saveEventRequest(uint8_t type, uint8_t no, int amount, bool probe);
+    void forgetEmptyLoadedCache(uint8_t type);
+    int chooseEventSyncAction(uint8_t type, uint8_t no, int amount);
+    void useLoadedSnapshot(uint8_t type, uint8_t no, int amount, bool probe);
+    void beginEventLoad(uint8_t type, uint8_t no, int amount, int action);
+    void startFullLoad(uint8_t type, uint8_t no, int amount);
+    void startIncrementalWalk(uint8_t type, uint8_t no, int amount);
     bool enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count);
     bool acceptEventRecord(uint8_t type, const CacheEvtInfo& record);
     void finishEventResponse(uint8_t type);

@@ -31,6 +31,10 @@ constexpr int kStatisticsPayloadLength = protocol::kEventStatisticsLength;
 constexpr int kRecordLength = protocol::kEventRecordLength;
 constexpr int kMaxRecordsPerRequest = protocol::kMaxEventRecordsPerAnswer;
 constexpr int64_t kIdleTimeoutMs = 30000;
+// What a request does with its log, numbered as the log line writes it.
+constexpr int kUseLoaded = 0;
+constexpr int kFullLoad = 1;
+constexpr int kIncremental = 2;
 
 const char* logName(uint8_t type)
 {
@@ -418,7 +422,8 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
     EventSyncState& st = eventSyncState(type);
     if (!st.busy() || now - st.lastActivityMs < kIdleTimeoutMs)
         return false;
-    if (type == kAbnormal && HidBridge::instance()->backgroundQueueDepth() > 0)
+    // Requests still waiting in the queue are not the device's silence.
+    if (HidBridge::instance()->backgroundQueueDepth() > 0)
         return false;
     log(QStringLiteral("%1: response idle timeout, invalidate cache").arg(QLatin1String(logName(type))));
     st.loaded = false;
@@ -437,8 +442,9 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
 bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count)
 {
     const char* name = logName(type);
-    const HidRequestPriority priority =
-        type == kAbnormal ? HidRequestPriority::Background : HidRequestPriority::Foreground;
+    // Both logs behind the pages' requests: a load queues all of its requests at once, and a
+    // long one in the foreground queue would hold every page's request back until it ends.
+    const HidRequestPriority priority = HidRequestPriority::Background;
     for (int i = 0; i < count; i += kMaxRecordsPerRequest) {
         const uint8_t payload[4] = {
             static_cast<uint8_t>(type == kAbnormal ? kAbnormal : kActivity),
@@ -472,92 +478,123 @@ void HidServiceApi::replayEventCache(uint8_t type)
         emit activityEvent(r.seq, r.ts, r.status, r.info, r.code);
 }
 
+// A request for one log's snapshot `no` of `amount` records (a probe re-reads the newest records
+// of a loaded snapshot instead of replaying it). Runs now, or after the sync in progress.
 void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool probe)
 {
-    const QLatin1String name(logName(type));
     if (amount < 0 || amount > 65535) {
-        log(QStringLiteral("%1: invalid amount=%2").arg(name).arg(amount));
+        log(QStringLiteral("%1: invalid amount=%2").arg(QLatin1String(logName(type))).arg(amount));
         return;
     }
     recoverEventSyncTimeout(type, nowMs());
-
-    EventSyncState& st = eventSyncState(type);
-    if (st.busy()) {
-        if (!probe)
-            replayEventCache(type);
-        st.pendingNo = no;
-        st.pendingAmount = static_cast<uint16_t>(amount);
-        st.pendingRequest = true;
-        log(QStringLiteral("%1: already loading, save pending snapshot no=%2,amount=%3")
-                .arg(name)
-                .arg(unsigned(no))
-                .arg(amount));
+    if (eventSyncState(type).busy()) {
+        saveEventRequest(type, no, amount, probe);
         return;
     }
+    forgetEmptyLoadedCache(type);
+    const int action = chooseEventSyncAction(type, no, amount);
+    if (action == kUseLoaded)
+        useLoadedSnapshot(type, no, amount, probe);
+    else
+        beginEventLoad(type, no, amount, action);
+}
 
-    if (st.loaded && st.loadedCount != 0) {
-        std::shared_lock lock(eventCacheMutex(type));
-        if (eventCache(type).isEmpty()) {
-            log(QStringLiteral("%1: non-empty snapshot has empty cache, invalidate cache").arg(name));
-            st.loaded = false;
-        }
+// Busy: show what is cached so far (unless probing) and keep only the latest request for later.
+void HidServiceApi::saveEventRequest(uint8_t type, uint8_t no, int amount, bool probe)
+{
+    EventSyncState& st = eventSyncState(type);
+    if (!probe)
+        replayEventCache(type);
+    st.pendingNo = no;
+    st.pendingAmount = static_cast<uint16_t>(amount);
+    st.pendingRequest = true;
+    log(QStringLiteral("%1: already loading, save pending snapshot no=%2,amount=%3")
+            .arg(QLatin1String(logName(type)))
+            .arg(unsigned(no))
+            .arg(amount));
+}
+
+// A snapshot loaded with records whose cache is empty cannot be trusted: load it again.
+void HidServiceApi::forgetEmptyLoadedCache(uint8_t type)
+{
+    EventSyncState& st = eventSyncState(type);
+    if (!st.loaded || st.loadedCount == 0)
+        return;
+    std::shared_lock lock(eventCacheMutex(type));
+    if (eventCache(type).isEmpty()) {
+        log(QStringLiteral("%1: non-empty snapshot has empty cache, invalidate cache")
+                .arg(QLatin1String(logName(type))));
+        st.loaded = false;
     }
+}
 
-    int action = 1;
-    int fetch = amount;
+// The loaded snapshot again: use it; unloaded: a full load; a loaded one that grew: an
+// incremental walk. Any other snapshot loads in full.
+int HidServiceApi::chooseEventSyncAction(uint8_t type, uint8_t no, int amount)
+{
+    EventSyncState& st = eventSyncState(type);
+    int action = kFullLoad;
     if (no == st.loadedNo && amount == st.loadedCount) {
-        action = st.loaded ? 0 : 1;
+        action = st.loaded ? kUseLoaded : kFullLoad;
     } else {
         st.stableCount = 0;
-        if (st.loaded && st.loadedCount < amount) {
-            action = 2;
-            fetch = amount - st.loadedCount;
-        }
+        if (st.loaded && st.loadedCount < amount)
+            action = kIncremental;
     }
     log(QStringLiteral("%1: loadedNo=%2,loadedCount=%3,no=%4,amount=%5,action=%6")
-            .arg(name)
+            .arg(QLatin1String(logName(type)))
             .arg(unsigned(st.loadedNo))
             .arg(st.loadedCount)
             .arg(unsigned(no))
             .arg(amount)
             .arg(action));
+    return action;
+}
 
-    if (action == 0) {
-        if (!probe) {
-            replayEventCache(type);
-            return;
-        }
-        if (amount == 0)
-            return;
-        if (st.complete) {
-            st.probing = true;
-            st.requestNo = no;
-            st.target = static_cast<uint16_t>(amount);
-            st.fetchCount = static_cast<uint16_t>(std::min(amount, kMaxRecordsPerRequest));
-            st.received = 0;
-            st.lastActivityMs = nowMs();
-            st.staging.clear();
-            if (!enqueueEventRequests(type, 0, st.fetchCount)) {
-                st.probing = false;
-                st.loaded = false;
-            }
-            return;
-        }
-        if (++st.stableCount < 2)
-            return;
-        log(QStringLiteral("%1: snapshot stable, reconcile incomplete cache").arg(name));
-        st.loaded = false;
-        st.stableCount = 0;
-        requestEvents(type, no, amount, false);
+// The loaded snapshot: a request replays it; a probe re-reads its newest records when it is
+// complete, and reloads it when it stayed incomplete over two probes.
+void HidServiceApi::useLoadedSnapshot(uint8_t type, uint8_t no, int amount, bool probe)
+{
+    EventSyncState& st = eventSyncState(type);
+    if (!probe) {
+        replayEventCache(type);
         return;
     }
+    if (amount == 0)
+        return;
+    if (st.complete) {
+        st.probing = true;
+        st.requestNo = no;
+        st.target = static_cast<uint16_t>(amount);
+        st.fetchCount = static_cast<uint16_t>(std::min(amount, kMaxRecordsPerRequest));
+        st.received = 0;
+        st.lastActivityMs = nowMs();
+        st.staging.clear();
+        if (!enqueueEventRequests(type, 0, st.fetchCount)) {
+            st.probing = false;
+            st.loaded = false;
+        }
+        return;
+    }
+    if (++st.stableCount < 2)
+        return;
+    log(QStringLiteral("%1: snapshot stable, reconcile incomplete cache").arg(QLatin1String(logName(type))));
+    st.loaded = false;
+    st.stableCount = 0;
+    requestEvents(type, no, amount, false);
+}
 
+// A load of snapshot `no`: the whole log, or (incremental) the records it gained.
+void HidServiceApi::beginEventLoad(uint8_t type, uint8_t no, int amount, int action)
+{
+    EventSyncState& st = eventSyncState(type);
+    const int fetch = action == kIncremental ? amount - st.loadedCount : amount;
     st.anchorFound = false;
     st.conflict = false;
     st.loaded = false;
     st.loading = true;
     st.requestNo = no;
-    st.incremental = action == 2;
+    st.incremental = action == kIncremental;
     st.received = 0;
     st.startIndex = 0;
     st.batchSize = 0;
@@ -568,38 +605,50 @@ void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool pro
     st.fetchCount = static_cast<uint16_t>(fetch);
     st.lastActivityMs = nowMs();
     st.staging.clear();
+    if (action == kIncremental)
+        startIncrementalWalk(type, no, amount);
+    else
+        startFullLoad(type, no, amount);
+}
 
-    if (action == 1) {
-        st.complete = false;
-        st.anchorSaved.clear();
-        bool hadRecords = false;
-        {
-            std::unique_lock lock(eventCacheMutex(type));
-            QList<CacheEvtInfo>& cache = eventCache(type);
-            hadRecords = !cache.isEmpty();
-            cache.clear();
-        }
-        if (type == kAbnormal) {
-            if (hadRecords)
-                ++m_eventLogs->abnormalRevision;
-        } else {
-            emit eventCacheReset(kActivity);
-        }
-        if (st.fetchCount == 0) {
-            st.complete = true;
-            st.loaded = true;
-            st.loading = false;
-            st.loadedNo = no;
-            st.loadedCount = static_cast<uint16_t>(amount);
-            return;
-        }
-        if (!enqueueEventRequests(type, 0, st.fetchCount)) {
-            st.loaded = false;
-            st.loading = false;
-        }
+// Empties the cache and asks for every record at once; a snapshot of no records is loaded at once.
+void HidServiceApi::startFullLoad(uint8_t type, uint8_t no, int amount)
+{
+    EventSyncState& st = eventSyncState(type);
+    st.complete = false;
+    st.anchorSaved.clear();
+    bool hadRecords = false;
+    {
+        std::unique_lock lock(eventCacheMutex(type));
+        QList<CacheEvtInfo>& cache = eventCache(type);
+        hadRecords = !cache.isEmpty();
+        cache.clear();
+    }
+    if (type == kAbnormal) {
+        if (hadRecords)
+            ++m_eventLogs->abnormalRevision;
+    } else {
+        emit eventCacheReset(kActivity);
+    }
+    if (st.fetchCount == 0) {
+        st.complete = true;
+        st.loaded = true;
+        st.loading = false;
+        st.loadedNo = no;
+        st.loadedCount = static_cast<uint16_t>(amount);
         return;
     }
+    if (!enqueueEventRequests(type, 0, st.fetchCount)) {
+        st.loaded = false;
+        st.loading = false;
+    }
+}
 
+// Walks from the newest record, one batch at a time, until it meets the newest record of the last
+// load; without one to look for, the log is loaded in full.
+void HidServiceApi::startIncrementalWalk(uint8_t type, uint8_t no, int amount)
+{
+    EventSyncState& st = eventSyncState(type);
     if (st.anchorSaved.valid)
         st.anchorPrev = st.anchorSaved;
     if (st.anchorPrev.valid) {
@@ -611,7 +660,7 @@ void HidServiceApi::requestEvents(uint8_t type, uint8_t no, int amount, bool pro
         }
         return;
     }
-    log(QStringLiteral("%1: incremental cache has no anchor, rebuild cache").arg(name));
+    log(QStringLiteral("%1: incremental cache has no anchor, rebuild cache").arg(QLatin1String(logName(type))));
     st.incremental = false;
     st.loaded = false;
     st.loading = false;

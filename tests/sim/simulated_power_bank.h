@@ -39,7 +39,8 @@
 // One simulated power bank may exist at a time in a process (the testbed owns $UMOCKDEV_DIR).
 // Every public member is thread-safe; the device is served on a thread of its own. Answers go
 // out one at a time: the next input report is written only after the program has read the
-// previous one, as hidraw delivers them; answers still queued when the program closes its last
+// previous one (a pty is a byte stream and would run two together), unless setQueuedDelivery()
+// lets them wait on the line side by side; answers still queued when the program closes its last
 // handle are discarded, as hidraw keeps a buffer per open handle. A child process started while
 // the device is plugged must not inherit descriptors beyond 0-2 (the launcher closes them), or
 // an unplug cannot hang up the line.
@@ -279,7 +280,8 @@ public:
         QByteArray report; // 64 bytes as delivered
         uint8_t command = 0;
         uint8_t subCommand = 0;
-        bool injected = false; // from injectReport / injectGarbage / sendAnswer
+        bool injected = false;        // from injectReport / injectGarbage / sendAnswer
+        qint64 readMsSinceStart = -1; // when the program's read() took it; -1 not yet
     };
 
     SimulatedPowerBank(); // default identity and model, plugged
@@ -336,6 +338,12 @@ public:
     // the device's answers, which still go out as soon as they are due, so the program finds a
     // report waiting at every read. Recorded as injected answers.
     void setFlood(int reportsPerSecond, const QByteArray& report = QByteArray());
+    // Queued delivery: every report goes out as soon as it is due and waits behind the ones not
+    // yet read, however fast the device sends and however slowly the program reads, as a device
+    // that floods a hidraw node fills its buffer; each read() takes exactly one whole report.
+    // Off (the default): one report in flight.
+    void setQueuedDelivery(bool queued);
+    int reportsWaiting() const; // queued delivery: sent and not yet read
 
     // What happened.
     QList<Request> requests() const;

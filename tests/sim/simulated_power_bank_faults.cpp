@@ -223,4 +223,19 @@ void SimulatedPowerBank::setFlood(int reportsPerSecond, const QByteArray& report
     d->wake.notify_all();
 }
 
+void SimulatedPowerBank::setQueuedDelivery(bool queued)
+{
+    {
+        std::lock_guard lock(d->mutex);
+        d->queuedDelivery = queued;
+    }
+    d->wake.notify_all();
+}
+
+int SimulatedPowerBank::reportsWaiting() const
+{
+    std::lock_guard lock(d->mutex);
+    return int(d->line.size());
+}
+
 } // namespace tessaravolt::sim

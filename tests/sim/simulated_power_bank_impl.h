@@ -112,7 +112,18 @@ struct SimulatedPowerBank::Impl
     int slaveFd = -1;
     std::vector<UMockdevIoctlClient*> clients; // handles the program holds on the current node
     bool inFlight = false;                     // an input report written and not yet read
-    uint64_t readCalls = 0;                    // read() calls of the program on the current node
+    // Queued delivery: each report on the line stands there as one byte, so the program's poll()
+    // sees it, and is handed over whole by the read handler. Oldest first, with its answer's
+    // number (answersCleared + its index in `answers`).
+    struct OnLine
+    {
+        QByteArray report;
+        qint64 answerNumber = 0;
+    };
+    bool queuedDelivery = false;
+    std::deque<OnLine> line;
+    qint64 answersCleared = 0; // answers removed by clearRecords()
+    uint64_t readCalls = 0;    // read() calls of the program on the current node
     uint64_t readCallsAtWrite = 0;
     QString nodePath;
     QByteArray usbSysPath, hidrawSysPath;
@@ -140,6 +151,8 @@ struct SimulatedPowerBank::Impl
     void reapClients(); // `mutex` held
     void releaseClients();
     int pendingForHost() const;
+    bool writeToLine(const Outgoing& item); // `mutex` held; false when the line is full
+    void recordAnswer(const Outgoing& item);
     void serve(); // the serving thread
     QByteArray describe(int number) const;
     bool doPlug();

@@ -1,5 +1,5 @@
 // The emulated hidraw node: the testbed's device tree, the ioctl, read and write handlers, and
-// the serving thread that hands the program one input report at a time.
+// the serving thread that hands the program its input reports (one at a time, or queued).
 #include "simulated_power_bank_impl.h"
 
 #include <QByteArray>
@@ -117,7 +117,27 @@ gboolean SimulatedPowerBank::Impl::onRead(UMockdevIoctlBase*, UMockdevIoctlClien
             return TRUE;
         }
         ++self->readCalls;
-        return FALSE; // the pty delivers it
+        if (self->line.empty()) {
+            if (self->inFlight && !self->answers.isEmpty() && self->answers.last().readMsSinceStart < 0)
+                self->answers.last().readMsSinceStart = self->sinceStart(Clock::now());
+            return FALSE; // the pty delivers it
+        }
+        // Queued delivery: take the report's byte off the line (the program's poll saw it there)
+        // and hand over the report whole, as hidraw's read() does.
+        Impl::OnLine next = std::move(self->line.front());
+        self->line.pop_front();
+        char token = 0;
+        pollfd pfd{self->slaveFd, POLLIN, 0};
+        if (self->slaveFd >= 0 && poll(&pfd, 1, 100) > 0)
+            static_cast<void>(syscall(SYS_read, self->slaveFd, &token, 1));
+        UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+        const int length = std::min(int(arg->data_len), int(next.report.size()));
+        std::memcpy(arg->data, next.report.constData(), size_t(length));
+        const qint64 index = next.answerNumber - self->answersCleared;
+        if (index >= 0 && index < self->answers.size())
+            self->answers[index].readMsSinceStart = self->sinceStart(Clock::now());
+        umockdev_ioctl_client_complete(client, length, 0);
+        return TRUE;
     }
     umockdev_ioctl_client_complete(client, -1, EIO);
     return TRUE;
@@ -181,6 +201,7 @@ void SimulatedPowerBank::Impl::reapClients()
         if (slaveFd >= 0)
             rawIoctl(slaveFd, TCFLSH, reinterpret_cast<void*>(TCIFLUSH));
         inFlight = false;
+        line.clear();
     }
 }
 
@@ -197,6 +218,38 @@ int SimulatedPowerBank::Impl::pendingForHost() const
     if (slaveFd < 0 || rawIoctl(slaveFd, FIONREAD, &n) != 0)
         return 0;
     return n;
+}
+
+bool SimulatedPowerBank::Impl::writeToLine(const Outgoing& item)
+{
+    if (queuedDelivery) {
+        const char token = 1;
+        if (write(masterFd, &token, 1) != 1)
+            return false;
+        line.push_back(OnLine{item.report, answersCleared + answers.size()});
+        recordAnswer(item);
+        return true;
+    }
+    // One report in flight: a pty would run two together.
+    readCallsAtWrite = readCalls;
+    const ssize_t n = write(masterFd, item.report.constData(), size_t(item.report.size()));
+    if (n == item.report.size()) {
+        inFlight = true;
+        recordAnswer(item);
+    }
+    return true;
+}
+
+void SimulatedPowerBank::Impl::recordAnswer(const Outgoing& item)
+{
+    Answer a;
+    a.at = Clock::now();
+    a.msSinceStart = sinceStart(a.at);
+    a.report = item.report;
+    a.command = item.command;
+    a.subCommand = item.subCommand;
+    a.injected = item.injected;
+    answers.append(a);
 }
 
 void SimulatedPowerBank::Impl::serve()
@@ -219,6 +272,12 @@ void SimulatedPowerBank::Impl::serve()
         }
         if (plugged)
             reapClients();
+        if (!queuedDelivery && !line.empty()) {
+            // Back to one in flight once the program has read what was queued.
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            continue;
+        }
         if (inFlight) {
             // Written to the line is not yet read: the program polls, then reads, so a read
             // call after the write with nothing left in the line means it took the report.
@@ -252,26 +311,25 @@ void SimulatedPowerBank::Impl::serve()
             wake.wait_until(lock, std::min(next.due, now + std::chrono::milliseconds(20)));
             continue;
         }
-        Outgoing item = next;
-        outgoing.pop_front();
-        if (item.report.isEmpty()) {
+        if (next.report.isEmpty()) {
+            outgoing.pop_front();
             lock.unlock();
             doUnplug();
             continue;
         }
-        // One report in flight: a pty would run two together.
-        readCallsAtWrite = readCalls;
-        const ssize_t n = write(masterFd, item.report.constData(), size_t(item.report.size()));
-        if (n == item.report.size()) {
-            inFlight = true;
-            Answer a;
-            a.at = Clock::now();
-            a.msSinceStart = sinceStart(a.at);
-            a.report = item.report;
-            a.command = item.command;
-            a.subCommand = item.subCommand;
-            a.injected = item.injected;
-            answers.append(a);
+        // Queued, everything that is due goes out in one go, so the program finds it all waiting.
+        bool full = false;
+        do {
+            if (!writeToLine(outgoing.front())) {
+                full = true;
+                break;
+            }
+            outgoing.pop_front();
+        } while (queuedDelivery && !outgoing.empty() && !outgoing.front().report.isEmpty()
+                 && outgoing.front().due <= now);
+        if (full) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 }
@@ -343,8 +401,12 @@ bool SimulatedPowerBank::Impl::doPlug()
     }
     const int master = umockdev_testbed_get_dev_fd(testbed, node.constData());
     // A child process holding the master end would keep the line from hanging up.
-    if (master >= 0)
+    // Non-blocking, so a full line (queued delivery) cannot stall the serving thread, which
+    // writes holding the lock the read handler needs.
+    if (master >= 0) {
         ::fcntl(master, F_SETFD, ::fcntl(master, F_GETFD) | FD_CLOEXEC);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    }
     // The simulator's own end of the line: raw mode, and FIONREAD tells what the program
     // has not read yet.
     int slave = -1;
@@ -384,6 +446,7 @@ bool SimulatedPowerBank::Impl::doPlug()
         slaveFd = slave;
         releaseClients();
         inFlight = false;
+        line.clear();
         readCalls = readCallsAtWrite = 0;
         nodePath = QString::fromLatin1(node);
         usbSysPath = usb;
@@ -414,6 +477,7 @@ void SimulatedPowerBank::Impl::doUnplug()
         slaveFd = -1;
         releaseClients();
         inFlight = false;
+        line.clear();
         usb = usbSysPath;
         raw = hidrawSysPath;
     }

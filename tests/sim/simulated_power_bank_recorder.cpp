@@ -39,6 +39,7 @@ void SimulatedPowerBank::clearRecords()
 {
     std::lock_guard lock(d->mutex);
     d->requests.clear();
+    d->answersCleared += d->answers.size();
     d->answers.clear();
 }
 

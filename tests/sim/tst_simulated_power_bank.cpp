@@ -372,6 +372,38 @@ private slots:
         QCOMPARE(f->data[3], uint8_t(16));
     }
 
+    // Queued delivery: 300 reports wait on the line side by side (more than hidraw would keep),
+    // each read() takes one whole, in order, with the answers interleaved where they fell due;
+    // the line is then handed back to one report in flight.
+    void queuedDeliveryKeepsEveryReportWhole()
+    {
+        SimulatedPowerBank bank(identity());
+        Host host;
+        QVERIFY(host.dev);
+        bank.setQueuedDelivery(true);
+        for (int i = 0; i < 300; ++i)
+            bank.sendAnswer(0x20, 0x04, QByteArray(16, char(i)));
+        QVERIFY(host.send(0x20, 0x03) > 0);
+        QVERIFY(bank.waitUntil([&] { return bank.answers().size() == 301; }, 3000));
+        QCOMPARE(bank.reportsWaiting(), 301);
+        for (int i = 0; i < 300; ++i) {
+            auto f = Host::decode(host.read(0));
+            QVERIFY2(f->size, qPrintable(QStringLiteral("report %1: %2").arg(i).arg(f->error)));
+            QCOMPARE(Host::payloadOf(*f), QByteArray(16, char(i)));
+        }
+        QCOMPARE(Host::payloadOf(*Host::decode(host.read(0))), bytes({42, 0}));
+        QVERIFY(host.read(50).isEmpty());
+        QCOMPARE(bank.reportsWaiting(), 0);
+        for (const auto& answer : bank.answers())
+            QVERIFY(answer.readMsSinceStart >= answer.msSinceStart);
+
+        bank.setQueuedDelivery(false);
+        QString error;
+        QCOMPARE(host.exchange(0x20, 0x03, {}, &error), bytes({42, 0}));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY(bank.answers().last().readMsSinceStart >= bank.answers().last().msSinceStart);
+    }
+
     void answersForAClosedHandleAreDiscarded()
     {
         SimulatedPowerBank bank(identity());

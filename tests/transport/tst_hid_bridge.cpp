@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,32 @@ QList<int> subCommandsOf(const QList<SimulatedPowerBank::Request>& requests)
     for (const auto& request : requests)
         result << (request.command << 8 | request.subCommand);
     return result;
+}
+
+// The worker's turns as the device saw its reads: reads closer together than the 30 ms sleep
+// between two turns belong to one turn.
+struct Turn
+{
+    qint64 firstMs = 0;
+    qint64 lastMs = 0;
+    int reports = 0;
+};
+
+QList<Turn> turnsOf(const QList<SimulatedPowerBank::Answer>& answers)
+{
+    QList<qint64> reads;
+    for (const auto& answer : answers)
+        if (answer.readMsSinceStart >= 0)
+            reads << answer.readMsSinceStart;
+    std::sort(reads.begin(), reads.end());
+    QList<Turn> turns;
+    for (const qint64 at : reads) {
+        if (turns.isEmpty() || at - turns.last().lastMs >= 25)
+            turns << Turn{at, at, 0};
+        turns.last().lastMs = at;
+        ++turns.last().reports;
+    }
+    return turns;
 }
 
 } // namespace
@@ -186,20 +213,30 @@ private slots:
         QCOMPARE(mark.countStarting(QStringLiteral("taskLoop onPacket: size=64")), 3);
     }
 
-    // A device that never stops sending: every turn finds a report waiting. The reads of a row
-    // are bounded, so the queues still drain, in their order. The clock stands still, so each
-    // write also needs a report read since the previous one: never two writes in one turn.
+    // A device that never stops sending: every turn finds reports waiting, one at a time or all
+    // queued at once. A turn reads all that wait, at most kMaxReportsPerTurn, and the turns that
+    // read in a row are bounded, so the queues still drain, in their order. The clock stands
+    // still, so each write also needs a report read since the previous one: never two writes in
+    // one turn.
+    void floodStillLetsWritesThrough_data()
+    {
+        QTest::addColumn<bool>("queued");
+        QTest::newRow("one report in flight") << false;
+        QTest::newRow("every report queued") << true;
+    }
+
     void floodStillLetsWritesThrough()
     {
+        QFETCH(bool, queued);
         FakeWallClock clock;
         SimulatedPowerBank bank(linkIdentity());
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
+        bank.setQueuedDelivery(queued);
         LinkSignals seen(bridge);
         bank.setFlood(500);
         QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, 3000));
         bank.clearRecords();
-        LogMark mark;
 
         for (uint8_t sub = 1; sub <= 5; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
@@ -210,24 +247,53 @@ private slots:
         QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
 
-        // Reports read before each write, from the worker's own log lines (it writes both).
-        QList<int> readsBefore;
-        int reads = 0;
-        for (const QString& line : mark.lines()) {
-            if (line.startsWith(QLatin1String("taskLoop onPacket: size=64"))) {
-                ++reads;
-            } else if (line.startsWith(QLatin1String("writeToDevice, len="))) {
-                readsBefore << reads;
-                reads = 0;
-            }
+        const auto requests = bank.requests();
+        const auto answers = bank.answers();
+        const QList<Turn> turns = turnsOf(answers);
+        for (const Turn& turn : turns)
+            QVERIFY(turn.reports <= kMaxReportsPerTurn);
+        for (int i = 1; i < requests.size(); ++i) {
+            int between = 0;
+            for (const Turn& turn : turns)
+                between += turn.firstMs > requests[i - 1].msSinceStart && turn.lastMs <= requests[i].msSinceStart;
+            QVERIFY2(between >= 1 && between <= kMaxReadsBeforeWrite,
+                     qPrintable(QStringLiteral("%1 turns read before write %2").arg(between).arg(i)));
         }
-        QCOMPARE(readsBefore.size(), 7);
-        for (int i = 1; i < readsBefore.size(); ++i) {
-            QVERIFY2(readsBefore[i] >= 1 && readsBefore[i] <= kMaxReadsBeforeWrite,
-                     qPrintable(QStringLiteral("%1 reads before write %2").arg(readsBefore[i]).arg(i)));
+        // Queued, the reports do not pile up: each is read within a turn or two of being sent.
+        for (const auto& answer : answers) {
+            if (answer.msSinceStart < requests.last().msSinceStart - 100) {
+                QVERIFY(answer.readMsSinceStart >= 0);
+                QVERIFY2(answer.readMsSinceStart - answer.msSinceStart < 500,
+                         qPrintable(QStringLiteral("read %1 ms after it was sent")
+                                        .arg(answer.readMsSinceStart - answer.msSinceStart)));
+            }
         }
         QVERIFY(bridge->connected());
         QCOMPARE(seen.errors, QStringList{});
+    }
+
+    // A hundred reports waiting at once: the next turn reads 64 of them, the one after the rest,
+    // each handed on whole and in order.
+    void aTurnReadsEveryWaitingReport()
+    {
+        SimulatedPowerBank bank(linkIdentity());
+        QVERIFY(bridge->openSupportedPowerBank());
+        bank.setSilent(true);
+        bank.setQueuedDelivery(true);
+        LinkSignals seen(bridge);
+        bank.clearRecords();
+
+        bank.injectGarbage(100);
+        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() == 100; }, 3000));
+        const auto answers = bank.answers();
+        QCOMPARE(answers.size(), 100);
+        for (int i = 0; i < answers.size(); ++i)
+            QCOMPARE(seen.data[i], answers[i].report);
+        const QList<Turn> turns = turnsOf(answers);
+        QCOMPARE(turns.size(), 2);
+        QCOMPARE(turns[0].reports, kMaxReportsPerTurn);
+        QCOMPARE(turns[1].reports, 100 - kMaxReportsPerTurn);
+        QCOMPARE(bank.reportsWaiting(), 0);
     }
 
     void writeFailures_data()
