@@ -243,6 +243,7 @@ Rectangle {
                 anchors.rightMargin: 20
                 spacing: 0
 
+                // Filling the width, the columns share what the gaps leave in the ratio of their preferred widths.
                 HeaderLabel { text: qsTrId("date_u"); Layout.preferredWidth: 0.8 }
                 HeaderDivider {}
                 HeaderGap {}
