@@ -114,26 +114,23 @@ bool EventLogTableModel::addActivityRecord(int seq, double ts, int status, int i
     return true;
 }
 
-// The local date and time in the default locale. Neighbouring records share their day and mostly
-// their minute, so each text is made once for a run of them.
+// The local date and time in the default locale. A long log covers few days and, in any order,
+// repeats the same minutes of the day: each text is made once and shared.
 void EventLogTableModel::setMomentTexts(Row& row, qint64 utcSeconds)
 {
     const std::optional<int> offset = LocalClock::offsetAt(utcSeconds);
     if (!offset)
         return;
     const LocalMoment moment = localMomentAt(utcSeconds, *offset);
-    if (!m_haveDay || moment.localDay != m_day) {
-        m_haveDay = true;
-        m_day = moment.localDay;
-        m_date = m_locale.toString(QDate(moment.year, moment.month, moment.day), u"yyyy/MM/dd");
-    }
-    if (!m_haveMinute || moment.localMinute != m_minute) {
-        m_haveMinute = true;
-        m_minute = moment.localMinute;
-        m_time = m_locale.toString(QTime(moment.hour, moment.minute), u"HH:mm");
-    }
-    row.date = m_date;
-    row.time = m_time;
+    auto date = m_dateTexts.find(moment.localDay);
+    if (date == m_dateTexts.end())
+        date = m_dateTexts.insert(moment.localDay,
+                                  m_locale.toString(QDate(moment.year, moment.month, moment.day), u"yyyy/MM/dd"));
+    row.date = date.value();
+    QString& time = m_timeTexts[size_t(moment.hour * 60 + moment.minute)];
+    if (time.isNull())
+        time = m_locale.toString(QTime(moment.hour, moment.minute), u"HH:mm");
+    row.time = time;
 }
 
 // By bisection: after every row with a greater key, before the first with an equal or smaller one.

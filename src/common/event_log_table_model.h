@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QLocale>
 #include <QSet>
 #include <QString>
@@ -83,12 +84,8 @@ private:
     uint64_t m_arrivals = 0;
     int m_batchDepth = 0;
     const QLocale m_locale;
-    bool m_haveDay = false;
-    qint64 m_day = 0;
-    QString m_date;
-    bool m_haveMinute = false;
-    qint64 m_minute = 0;
-    QString m_time;
+    QHash<qint64, QString> m_dateTexts;
+    std::vector<QString> m_timeTexts = std::vector<QString>(24 * 60);
 };
 
 } // namespace tessaravolt::common
