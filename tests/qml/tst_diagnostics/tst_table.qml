@@ -24,7 +24,7 @@ Item {
         property var reads: []
 
         // Records the next request replays before it returns, as the service replays its cache:
-        // [seq, ts], or null for eventCacheReset(0).
+        // [seq, ts], null for eventCacheReset(0), "fail" to throw.
         property var replay: []
 
         function requestActivityEvents(no, amount) {
@@ -34,6 +34,8 @@ Item {
             for (const r of records) {
                 if (r === null)
                     eventCacheReset(0)
+                else if (r === "fail")
+                    throw new Error("the request failed")
                 else
                     activityEvent(r[0], r[1], 0, 1, -7)
             }
@@ -206,6 +208,17 @@ Item {
 
         function test_activity_replay_order_data() {
             return test_activity_order_data()
+        }
+
+        // A request that fails half-way still shows what it brought, and later records come at once.
+        function test_failed_request_ends_its_replay() {
+            const t = make(activity(-1, 0))
+            fakeService.replay = [[1, 100], [2, 200], "fail"]
+            ignoreWarning(new RegExp("the request failed"))
+            t.logEvent = activity(3, 40)
+            compare(seqs(t), [2, 1])
+            fakeService.activityEvent(3, 150, 0, 1, 0)
+            compare(seqs(t), [2, 3, 1])
         }
 
         function test_activity_row_texts() {

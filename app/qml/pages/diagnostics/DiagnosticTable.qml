@@ -35,14 +35,20 @@ Rectangle {
     // when the call returns.
     function request() {
         dataList.beginBatch()
-        root.service.requestActivityEvents(root.logEvent.no, root.logEvent.count)
-        dataList.endBatch()
+        try {
+            root.service.requestActivityEvents(root.logEvent.no, root.logEvent.count)
+        } finally {
+            dataList.endBatch()
+        }
     }
 
     function probe() {
         dataList.beginBatch()
-        root.service.probeActivityEvents(root.logEvent.no, root.logEvent.count)
-        dataList.endBatch()
+        try {
+            root.service.probeActivityEvents(root.logEvent.no, root.logEvent.count)
+        } finally {
+            dataList.endBatch()
+        }
     }
 
     function requireDataOnChange() {
