@@ -1,6 +1,7 @@
 // The event-log table in a window of its size on the page, fed by the service object itself:
-// a replay of the cached activity log (2,000 and 20,000 records by default), and a refresh of the
-// abnormal log read from its snapshot page by page, with the time each page takes on the GUI thread.
+// a replay of the cached activity log (2,000 and 20,000 records by default) and the switch from
+// those rows to the other tab, and a refresh of the abnormal log read from its snapshot page by
+// page, with the time each page takes on the GUI thread.
 // Run: QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software build/bench/bench_diagnostic_table
 //      [activity counts, comma-separated] [abnormal rows] [runs]
 #include "transport/tst_event_log_access.h"
@@ -10,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHash>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -153,6 +155,11 @@ QVariantMap selector(bool activity, int no, int count)
     return {{QStringLiteral("isActivity"), activity}, {QStringLiteral("no"), no}, {QStringLiteral("count"), count}};
 }
 
+int rowCount(const Scene& scene)
+{
+    return qvariant_cast<QObject*>(scene.table->property("rows"))->property("count").toInt();
+}
+
 // Waits for the next frame of the window and returns how long it took to come.
 double nextFrameMs(QQuickWindow* window)
 {
@@ -190,10 +197,12 @@ int main(int argc, char** argv)
     EventLogStore& store = EventLogTestAccess::store(*api);
     EventLogTestAccess::stopPollTimer(*api);
 
+    QHash<int, double> inOrder;
     for (const bool shuffled : {false, true}) {
         for (const int count : activityCounts) {
             QList<double> replay;
             QList<double> frame;
+            QList<double> toAbnormal;
             for (int run = 0; run < runs; ++run) {
                 Scene scene = makeScene(engine);
                 if (!scene.table)
@@ -211,17 +220,29 @@ int main(int argc, char** argv)
                 scene.table->setProperty("logEvent", selector(true, 3, count));
                 replay << timer.nsecsElapsed() / 1e6;
                 frame << nextFrameMs(qobject_cast<QQuickWindow*>(scene.window.get()));
-                const int rows = qvariant_cast<QObject*>(scene.table->property("rows"))->property("count").toInt();
+                const int rows = rowCount(scene);
                 if (rows != count) {
                     std::fprintf(stderr, "%d rows shown of %d\n", rows, count);
                     return 1;
                 }
+                // A click on the other tab: the rows go, and the (empty) abnormal log is shown.
+                store.abnormalCache.clear();
+                timer.restart();
+                scene.table->setProperty("logEvent", selector(false, 1, 0));
+                nextFrameMs(qobject_cast<QQuickWindow*>(scene.window.get()));
+                toAbnormal << timer.nsecsElapsed() / 1e6;
+                if (rowCount(scene) != 0)
+                    return 1;
             }
             std::printf("activity replay, %d records%s: %.1f ms (median of %d; fastest %.1f, slowest %.1f), "
-                        "then the first frame %.1f ms\n",
+                        "then the first frame %.1f ms; the switch to the other tab and its frame %.1f ms\n",
                         count, shuffled ? " in random order" : " newest first", median(replay), runs,
                         *std::min_element(replay.begin(), replay.end()),
-                        *std::max_element(replay.begin(), replay.end()), median(frame));
+                        *std::max_element(replay.begin(), replay.end()), median(frame), median(toAbnormal));
+            if (!shuffled)
+                inOrder.insert(count, median(replay));
+            else if (inOrder.value(count) > 0)
+                std::printf("  random order / newest first: %.2f\n", median(replay) / inOrder.value(count));
         }
     }
 
@@ -248,7 +269,7 @@ int main(int argc, char** argv)
         QElapsedTimer total;
         total.start();
         scene.table->setProperty("logEvent", selector(false, 1, abnormalRows));
-        while (scene.table->property("_snapshotRendering").toBool() && total.elapsed() < 60000)
+        while (rowCount(scene) < abnormalRows && total.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const double totalMs = total.nsecsElapsed() / 1e6;
         QList<double> batches;
@@ -257,7 +278,7 @@ int main(int argc, char** argv)
         QList<double> cpu;
         for (const QVariant& v : scene.window->property("batchCpuMs").toList())
             cpu << v.toDouble();
-        const int rows = qvariant_cast<QObject*>(scene.table->property("rows"))->property("count").toInt();
+        const int rows = rowCount(scene);
         std::printf("abnormal refresh, %d rows: %lld pages in %.0f ms; a page (read and append) median %.2f ms, "
                     "slowest %.2f ms (GUI-thread CPU: median %.2f ms, slowest %.2f ms); a frame while paging "
                     "median %.2f ms, slowest %.2f ms\n",
@@ -273,6 +294,18 @@ int main(int argc, char** argv)
             std::printf(" #%d %.2f / %.2f ms", order[i], batches[order[i]], cpu.value(order[i]));
         std::printf("\n");
         if (rows != abnormalRows)
+            return 1;
+
+        // Back to the activity tab from the full abnormal log (an empty activity cache).
+        store.activityCache.clear();
+        EventLogTestAccess::state(*api, 0) = EventSyncState{};
+        QElapsedTimer toActivity;
+        toActivity.start();
+        scene.table->setProperty("logEvent", selector(true, -1, 0));
+        nextFrameMs(window);
+        std::printf("the switch from %d abnormal rows to the activity tab and its frame: %.1f ms\n", rows,
+                    toActivity.nsecsElapsed() / 1e6);
+        if (rowCount(scene) != 0)
             return 1;
     }
     return 0;

@@ -23,7 +23,23 @@ Item {
         // For each page read: its offset and the rows the table held when asked.
         property var reads: []
 
-        function requestActivityEvents(no, amount) { calls.push("request " + no + " " + amount) }
+        // Records the next request replays before it returns, as the service replays its cache:
+        // [seq, ts], null for eventCacheReset(0), "fail" to throw.
+        property var replay: []
+
+        function requestActivityEvents(no, amount) {
+            calls.push("request " + no + " " + amount)
+            const records = replay
+            replay = []
+            for (const r of records) {
+                if (r === null)
+                    eventCacheReset(0)
+                else if (r === "fail")
+                    throw new Error("the request failed")
+                else
+                    activityEvent(r[0], r[1], 0, 1, -7)
+            }
+        }
         function probeActivityEvents(no, amount) { calls.push("probe " + no + " " + amount) }
         function abnormalLogCacheMeta() { return { revision: revision, available: cache.length } }
         function beginAbnormalLogSnapshot() {
@@ -52,6 +68,7 @@ Item {
             reads = []
             cache = []
             snapshot = []
+            replay = []
             revision = 0
         }
     }
@@ -115,34 +132,93 @@ Item {
                 I18n.toggleLanguage()
         }
 
-        // Each delivery: [seq, ts]; null stands for eventCacheReset(0).
+        // Each delivery: [seq, ts]; null stands for eventCacheReset(0), "switch" for a visit to the
+        // abnormal log and back, "next" for the end of one replay (a new request follows).
         function test_activity_order_data() {
+            const top = 18446744073709551615
             return [
-                { tag: "newest first", deliveries: [[1, 100], [2, 300], [3, 200]], shown: [2, 3, 1] },
-                { tag: "equal stamps: latest arrival first", deliveries: [[1, 100], [2, 100], [3, 100]],
-                  shown: [3, 2, 1] },
+                { tag: "in order", deliveries: [[5, 500], [4, 400], [3, 300], [2, 200], [1, 100]],
+                  shown: [5, 4, 3, 2, 1] },
+                { tag: "reversed", deliveries: [[1, 100], [2, 200], [3, 300], [4, 400], [5, 500]],
+                  shown: [5, 4, 3, 2, 1] },
+                { tag: "shuffled", deliveries: [[3, 300], [5, 500], [1, 100], [4, 400], [2, 200]],
+                  shown: [5, 4, 3, 2, 1] },
                 { tag: "older than all goes last, newer than all first",
                   deliveries: [[5, 500], [4, 400], [9, 50], [8, 900]], shown: [8, 5, 4, 9] },
+                { tag: "equal stamps: latest arrival first", deliveries: [[1, 100], [2, 100], [3, 100]],
+                  shown: [3, 2, 1] },
+                { tag: "equal stamps among others",
+                  deliveries: [[1, 100], [2, 200], [3, 100], [4, 200], [5, 150]], shown: [4, 2, 5, 3, 1] },
+                { tag: "equal stamps across two replays",
+                  deliveries: [[1, 100], [2, 100], "next", [3, 100], [4, 50], [5, 100]], shown: [5, 3, 2, 1, 4] },
                 { tag: "repeated sequence numbers give one row",
                   deliveries: [[1, 100], [2, 200], [1, 100], [2, 200], [1, 999]], shown: [2, 1] },
                 { tag: "replay of the whole cache adds nothing",
-                  deliveries: [[3, 30], [2, 20], [1, 10], [3, 30], [2, 20], [1, 10]], shown: [3, 2, 1] },
+                  deliveries: [[3, 30], [2, 20], [1, 10], "next", [3, 30], [2, 20], [1, 10], [4, 15]],
+                  shown: [3, 2, 4, 1] },
                 { tag: "reset in the middle of a replay",
                   deliveries: [[3, 30], [2, 20], null, [3, 30], [1, 10], [2, 20], [4, 20]], shown: [3, 4, 2, 1] },
-                { tag: "reset at the end empties", deliveries: [[1, 10], [2, 20], null], shown: [] }
+                { tag: "reset at the end empties", deliveries: [[1, 10], [2, 20], null], shown: [] },
+                { tag: "switch of log", deliveries: [[1, 10], [2, 20], "switch", [3, 5], [1, 10]], shown: [1, 3] },
+                { tag: "stamps at the top of the range",
+                  deliveries: [[1, 9223372036854775807], [2, top], [3, 100], [4, top]], shown: [4, 2, 1, 3] }
             ]
         }
 
+        // Records one by one, as the device's answers bring them.
         function test_activity_order(data) {
             const t = make(activity(3, 40))
             for (const d of data.deliveries) {
-                if (d === null)
+                if (d === null) {
                     fakeService.eventCacheReset(0)
-                else
+                } else if (d === "switch") {
+                    t.logEvent = abnormal(1, 0)
+                    fakeService.activityEvent(99, 1, 0, 1, 0)
+                    t.logEvent = activity(3, 40)
+                } else if (d !== "next") {
                     fakeService.activityEvent(d[0], d[1], 0, 1, -7)
+                }
             }
             compare(seqs(t), data.shown)
-            compare(t._uniqueSet.size, data.shown.length)
+        }
+
+        // The same records replayed by the service within the table's requests.
+        function test_activity_replay_order(data) {
+            const t = make(activity(-1, 0))
+            let replay = []
+            const request = () => {
+                fakeService.replay = replay
+                replay = []
+                t.logEvent = activity(3, 40)
+                compare(fakeService.replay, [], "replayed within the request")
+            }
+            for (const d of data.deliveries) {
+                if (d === "next") {
+                    request()
+                } else if (d === "switch") {
+                    request()
+                    t.logEvent = abnormal(1, 0)
+                } else {
+                    replay.push(d)
+                }
+            }
+            request()
+            compare(seqs(t), data.shown)
+        }
+
+        function test_activity_replay_order_data() {
+            return test_activity_order_data()
+        }
+
+        // A request that fails half-way still shows what it brought, and later records come at once.
+        function test_failed_request_ends_its_replay() {
+            const t = make(activity(-1, 0))
+            fakeService.replay = [[1, 100], [2, 200], "fail"]
+            ignoreWarning(new RegExp("the request failed"))
+            t.logEvent = activity(3, 40)
+            compare(seqs(t), [2, 1])
+            fakeService.activityEvent(3, 150, 0, 1, 0)
+            compare(seqs(t), [2, 3, 1])
         }
 
         function test_activity_row_texts() {
@@ -239,25 +315,54 @@ Item {
             compare(seqs(t), Array.from({ length: 80 }, (v, i) => 300 - i))
         }
 
+        // The cache is checked again and again while the log is shown, not only at the start.
+        function test_abnormal_check_repeats() {
+            fakeService.fill(10, 100)
+            const t = make(abnormal(1, 10))
+            tryCompare(t.rows, "count", 10, 1000)
+            wait(5000)
+            fakeService.fill(11, 101)
+            fakeService.revision = 1
+            tryCompare(t.rows, "count", 11, 2500)
+            compare(t.rows.get(0).seq, 101)
+        }
+
+        // Scrolled down the abnormal log, back to the activity log: it is shown from its first row.
+        function test_switch_to_activity_shows_top() {
+            fakeService.fill(100, 100)
+            const t = make(abnormal(1, 100))
+            tryCompare(t.rows, "count", 100, 2000)
+            t.view.contentY = 8 * 40 + 20
+            waitForRendering(t)
+            fakeService.replay = Array.from({ length: 40 }, (v, i) => [i + 1, 1000 + i])
+            t.logEvent = activity(3, 40)
+            compare(t.rows.count, 40)
+            waitForRendering(t)
+            compare(t.view.contentY, t.view.originY)
+            const first = t.view.itemAtIndex(0)
+            verify(first, "the first row is made")
+            compare(first.mapToItem(t, 0, 0).y, 43, "the first row stands directly under the header")
+            compare(first.date, t.rows.get(0).date)
+        }
+
         function test_empty_snapshot() {
             const t = make(abnormal(1, 0))
-            compare(t._snapshotRendering, false)
-            compare(t._renderedRevision, 0)
             compare(t.rows.count, 0)
+            // The empty snapshot counts as shown: the next check takes none.
+            t.checkAbnormalCache()
+            compare(fakeService.calls, ["snapshot"])
         }
 
         function test_position_kept() {
             fakeService.fill(100, 100)
             const t = make(abnormal(1, 100))
-            tryCompare(t, "_snapshotRendering", false, 2000)
-            compare(t.rows.count, 100)
+            tryCompare(t.rows, "count", 100, 2000)
             // Row seq 57 is index 43: scroll to 12 pixels past its top edge.
             t.view.contentY = 43 * 40 + 12
             fakeService.fill(110, 110)
             fakeService.revision = 1
             t.checkAbnormalCache()
-            tryCompare(t, "_snapshotRendering", false, 2000)
-            compare(t.rows.count, 110)
+            tryCompare(t.rows, "count", 110, 2000)
             const top = t.view.indexAt(1, t.view.contentY + 1)
             compare(t.rows.get(top).seq, 57)
             compare(t.view.contentY - top * 40, 12)
@@ -276,13 +381,12 @@ Item {
         function test_position_clamped(data) {
             fakeService.fill(data.before, 1000)
             const t = make(abnormal(1, data.before))
-            tryCompare(t, "_snapshotRendering", false, 2000)
+            tryCompare(t.rows, "count", data.before, 2000)
             t.view.contentY = data.scrollTo
             fakeService.fill(data.after, data.afterFirst !== undefined ? data.afterFirst + 1000 - 100 : 2000)
             fakeService.revision = 1
             t.checkAbnormalCache()
-            tryCompare(t, "_snapshotRendering", false, 2000)
-            compare(t.rows.count, data.after)
+            tryCompare(t.rows, "count", data.after, 2000)
             const last = Math.max(0, data.after * 40 - t.view.height)
             verify(t.view.contentY >= t.view.originY, "not above the start")
             verify(t.view.contentY - t.view.originY <= last, "at most the end: " + t.view.contentY + " > " + last)
@@ -313,7 +417,7 @@ Item {
         function test_scroll_handle(data) {
             fakeService.fill(data.rows, 100)
             const t = make(abnormal(1, data.rows))
-            tryCompare(t, "_snapshotRendering", false, 2000)
+            tryCompare(t.rows, "count", data.rows, 2000)
             waitForRendering(t)
             const bar = t.view.ScrollBar.vertical
             compare(bar.width, 18)
@@ -323,7 +427,7 @@ Item {
         function test_language_switch() {
             fakeService.fill(6, 100)
             const t = make(abnormal(1, 6))
-            tryCompare(t, "_snapshotRendering", false, 2000)
+            tryCompare(t.rows, "count", 6, 2000)
             waitForRendering(t)
             const english = eventTexts(t)
             compare(english, fakeService.cache.map(r => I18n.resolveAbnormalEvent(r.event, r.state, I18n.language)))
@@ -342,7 +446,7 @@ Item {
         function test_look() {
             fakeService.fill(20, 100)
             const t = make(abnormal(1, 20))
-            tryCompare(t, "_snapshotRendering", false, 2000)
+            tryCompare(t.rows, "count", 20, 2000)
             waitForRendering(t)
             const image = grabImage(t)
             const near = (c, hex) => Math.abs(c.r * 255 - parseInt(hex.substr(1, 2), 16)) <= 3

@@ -15,10 +15,6 @@ Rectangle {
     // The service the logs come from (a stand-in in tests).
     property var service: HidServiceApi
 
-    property var _uniqueSet: new Data.SeqSet()
-    // The "sort" key of every row, in model order, for the bisection: reading keys from the model
-    // would create an object per step.
-    property var _sortKeys: []
     property int _displayedEventType: -1
     property bool _probeOnNextRequest: false
     property double _renderedRevision: -1
@@ -35,12 +31,24 @@ Rectangle {
     readonly property alias rows: dataList
     readonly property alias view: listView
 
+    // The service replays its cache within these calls: the records it brings are placed together
+    // when the call returns.
     function request() {
-        root.service.requestActivityEvents(root.logEvent.no, root.logEvent.count)
+        dataList.beginBatch()
+        try {
+            root.service.requestActivityEvents(root.logEvent.no, root.logEvent.count)
+        } finally {
+            dataList.endBatch()
+        }
     }
 
     function probe() {
-        root.service.probeActivityEvents(root.logEvent.no, root.logEvent.count)
+        dataList.beginBatch()
+        try {
+            root.service.probeActivityEvents(root.logEvent.no, root.logEvent.count)
+        } finally {
+            dataList.endBatch()
+        }
     }
 
     function requireDataOnChange() {
@@ -70,9 +78,9 @@ Rectangle {
             root.probe()
     }
 
+    // Emptied as a whole, which also takes the view back to its top: the other log's scroll
+    // position must not stay behind for rows that come in later.
     function resetTable() {
-        root._uniqueSet.clear()
-        root._sortKeys = []
         dataList.clear()
     }
 
@@ -111,7 +119,6 @@ Rectangle {
         root._snapshotSize = Number(snapshot.available)
         root._snapshotOffset = 0
         root._snapshotRendering = true
-        root._sortKeys = []
         dataList.clear()
         if (root._snapshotSize === 0)
             root.finishAbnormalSnapshot()
@@ -125,7 +132,7 @@ Rectangle {
         const rows = root.service.readAbnormalLogSnapshot(root._snapshotOffset, 50)
         const count = rows ? rows.length : 0
         if (count > 0)
-            dataList.append(rows)
+            dataList.appendRows(rows)
         root._snapshotOffset += count
         if (count === 0 || root._snapshotOffset >= root._snapshotSize)
             root.finishAbnormalSnapshot()
@@ -153,19 +160,17 @@ Rectangle {
         let index = listView.indexAt(1, listView.contentY + 1)
         if (index < 0)
             index = Math.min(dataList.count - 1, Math.max(0, Math.floor(top / root.rowHeight)))
-        root._scrollAnchorSeq = dataList.get(index).seq
+        root._scrollAnchorSeq = dataList.seqAt(index)
         root._scrollAnchorOffset = top - index * root.rowHeight
     }
 
     function restoreScrollAnchor() {
         if (root._scrollAnchorSeq < 0)
             return
-        for (let i = 0; i < dataList.count; ++i) {
-            if (dataList.get(i).seq === root._scrollAnchorSeq) {
-                listView.positionViewAtIndex(i, ListView.Beginning)
-                listView.contentY = Math.max(listView.originY, listView.contentY + root._scrollAnchorOffset)
-                break
-            }
+        const index = dataList.indexOfSeq(root._scrollAnchorSeq)
+        if (index >= 0) {
+            listView.positionViewAtIndex(index, ListView.Beginning)
+            listView.contentY = Math.max(listView.originY, listView.contentY + root._scrollAnchorOffset)
         }
         root._scrollAnchorSeq = -1
         root._scrollAnchorOffset = 0
@@ -179,40 +184,9 @@ Rectangle {
             listView.contentY = y
     }
 
-    function formatDate(date) {
-        return date.toLocaleString(Qt.locale(), "yyyy/MM/dd")
-    }
-
-    function formatTime(date) {
-        return date.toLocaleString(Qt.locale(), "HH:mm")
-    }
-
-    // Inserts an activity row by bisection on its "sort" key, descending: after every row with a
-    // greater key, so that among equal keys the latest arrival stands first.
-    function insertSorted(row) {
-        const keys = root._sortKeys
-        const index = Data.insertionIndex(keys.length, i => keys[i], row.sort, true)
-        keys.splice(index, 0, row.sort)
-        dataList.insert(index, row)
-        return index
-    }
-
     function addActivityRecord(seq, ts, status, info, code) {
-        if (!root.logEvent.isActivity || root._uniqueSet.has(seq))
-            return
-        root._uniqueSet.add(seq)
-        const t = Number(ts) * 1000
-        const d = new Date(t)
-        const row = {
-            seq: seq,
-            date: root.formatDate(d),
-            time: root.formatTime(d),
-            state: status,
-            event: info,
-            value: String(code),
-            sort: t
-        }
-        root.insertSorted(row)
+        if (root.logEvent.isActivity)
+            dataList.addActivityRecord(seq, ts, status, info, code)
     }
 
     onLogEventChanged: requireDataOnChange()
@@ -222,7 +196,9 @@ Rectangle {
     radius: Theme.panelRadius
     clip: true
 
-    ListModel {
+    // Activity rows are placed by time stamp, newest first; among equal stamps the latest
+    // arrival stands first. A sequence number already shown is dropped.
+    EventLogTableModel {
         id: dataList
     }
 
@@ -273,6 +249,7 @@ Rectangle {
                 anchors.rightMargin: 20
                 spacing: 0
 
+                // Filling the width, the columns share what the gaps leave in the ratio of their preferred widths.
                 HeaderLabel { text: qsTrId("date_u"); Layout.preferredWidth: 0.8 }
                 HeaderDivider {}
                 HeaderGap {}
