@@ -86,10 +86,12 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("empty") << QString() << systemErrorText(ENOENT);
-        QTest::newRow("missing folder") << QStringLiteral("missing/deeper/app.log") << systemErrorText(ENOENT);
-        QTest::newRow("under a file") << QStringLiteral("plain/app.log") << systemErrorText(ENOTDIR);
-        QTest::newRow("a folder") << QStringLiteral("folder") << systemErrorText(EISDIR);
+        QTest::newRow("empty") << QString() << tessaravolt::common::systemErrorText(ENOENT);
+        QTest::newRow("missing folder") << QStringLiteral("missing/deeper/app.log")
+                                        << tessaravolt::common::systemErrorText(ENOENT);
+        QTest::newRow("under a file") << QStringLiteral("plain/app.log")
+                                      << tessaravolt::common::systemErrorText(ENOTDIR);
+        QTest::newRow("a folder") << QStringLiteral("folder") << tessaravolt::common::systemErrorText(EISDIR);
         QTest::newRow("a pipe") << QStringLiteral("pipe") << QStringLiteral("Not a regular file");
     }
 
@@ -164,7 +166,7 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
 
         QVERIFY(!result.written);
-        QCOMPARE(result.reason, systemErrorText(EFBIG));
+        QCOMPARE(result.reason, tessaravolt::common::systemErrorText(EFBIG));
         QCOMPARE(result.step, QStringLiteral("writing"));
         QCOMPARE(entriesOf(dir.path()), replacing ? QStringList{QStringLiteral("limited.log")} : QStringList());
         if (replacing)

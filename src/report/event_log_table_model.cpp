@@ -1,4 +1,4 @@
-#include "common/event_log_table_model.h"
+#include "report/event_log_table_model.h"
 
 #include "common/local_time.h"
 

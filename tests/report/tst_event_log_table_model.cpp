@@ -1,6 +1,6 @@
 // The rows of the event-log table: the order of activity records however they arrive (one by one
 // or merged from a replay), the model changes a merge makes, and the rows' texts.
-#include "common/event_log_table_model.h"
+#include "report/event_log_table_model.h"
 
 #include <QDateTime>
 #include <QLocale>
