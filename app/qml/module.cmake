@@ -6,9 +6,11 @@ set(TESSARAVOLT_QML_FILES
   app/qml/animations/CycleSpinMotion.qml
   app/qml/components/AppSlider.qml
   app/qml/components/AppText.qml
+  app/qml/components/ChoiceButton.qml
   app/qml/components/CornerMask.qml
   app/qml/components/CornerRectangle.qml
   app/qml/components/HeaderBand.qml
+  app/qml/components/MessagePopup.qml
   app/qml/components/PageShell.qml
   app/qml/components/ReplaceFileConfirm.qml
   app/qml/components/SaveFailedMessage.qml

@@ -1,10 +1,9 @@
 import QtQuick
-import QtQuick.Controls
 import Tessaravolt
 
 // Asks before a save replaces an existing file (the built-in save dialog does not ask).
 // ask(path) opens it for that file; replaceConfirmed(path) follows only a press on Replace.
-Popup {
+MessagePopup {
     id: popup
 
     property string path: ""
@@ -29,21 +28,6 @@ Popup {
         const chosen = popup.path
         popup.close()
         popup.replaceConfirmed(chosen)
-    }
-
-    parent: Overlay.overlay
-    anchors.centerIn: parent
-    modal: true
-    focus: true
-    closePolicy: Popup.CloseOnEscape
-    width: 560
-    padding: 30
-
-    background: Rectangle {
-        radius: Theme.panelRadius
-        color: Theme.panel
-        border.width: 2
-        border.color: Theme.panelDarker
     }
 
     contentItem: Column {
@@ -82,34 +66,6 @@ Popup {
                 strong: true
                 onClicked: popup.confirm()
             }
-        }
-    }
-
-    component ChoiceButton: Rectangle {
-        id: button
-        property string label
-        property bool strong: false
-        signal clicked()
-
-        width: Math.max(120, buttonText.implicitWidth + 40)
-        height: 44
-        radius: Theme.panelRadius
-        color: strong ? Theme.actionButton : Theme.panelDark
-        border.width: strong ? 4 : 3
-        border.color: strong ? Theme.actionButtonBorder : Theme.panelDarker
-
-        AppText {
-            id: buttonText
-            anchors.centerIn: parent
-            text: button.label
-            textFormat: Text.PlainText
-            font.pixelSize: 18
-        }
-
-        MouseArea {
-            anchors.fill: parent
-            cursorShape: Qt.PointingHandCursor
-            onClicked: button.clicked()
         }
     }
 }
