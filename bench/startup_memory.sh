@@ -54,20 +54,8 @@ measure() {
   awk -v n="$name" -v rss="$rss" 'BEGIN { printf "%s %.1f\n", n, rss / 1024 }'
 }
 
-find_target() { # the launcher's descendant that runs the program itself
-  local queue=("$1") want=${2:0:15} p kids
-  while [ ${#queue[@]} -gt 0 ]; do
-    p=${queue[0]}
-    queue=("${queue[@]:1}")
-    if [ "$(cat "/proc/$p/comm" 2>/dev/null)" = "$want" ]; then
-      echo "$p"
-      return 0
-    fi
-    kids=$(cat /proc/"$p"/task/*/children 2>/dev/null || true)
-    for k in $kids; do queue+=("$k"); done
-  done
-  return 1
-}
+# shellcheck source=process_tree.sh
+. "$root/bench/process_tree.sh"
 
 echo "$program, resident $seconds s after start, $rounds rounds; /dev/dri: $([ -e /dev/dri ] && { [ ${#hide[@]} -gt 0 ] && echo hidden || echo visible; } || echo absent)"
 results=$(mktemp)
