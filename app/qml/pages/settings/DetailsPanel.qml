@@ -31,34 +31,15 @@ Rectangle {
     radius: Theme.panelRadius
     color: Theme.panel
 
-    CornerRectangle {
+    HeaderBand {
         id: detailTitle
         objectName: "detailTitle"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        height: 70
         z: 99
-        radius: Theme.panelRadius
-        bottomLeftRound: false
-        bottomRightRound: false
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop {
-                position: 0.0
-                color: Qt.rgba(Theme.greenDark.r, Theme.greenDark.g, Theme.greenDark.b, 0x4D / 255)
-            }
-            GradientStop { position: 1.0; color: Theme.greenDark }
-        }
-
-        AppText {
-            objectName: "detailTitleText"
-            x: 26
-            anchors.verticalCenter: parent.verticalCenter
-            text: qsTrId("product_details_u")
-            font.bold: true
-            font.pixelSize: Theme.fontLarge
-        }
+        accent: Theme.greenDark
+        title: qsTrId("product_details_u")
+        titleLabel.objectName: "detailTitleText"
+        titleLabel.x: 26
+        titleLabel.font.bold: true
     }
 
     Rectangle {

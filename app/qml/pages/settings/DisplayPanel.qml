@@ -20,30 +20,14 @@ Rectangle {
     radius: Theme.panelRadius
     color: Theme.panel
 
-    CornerRectangle {
+    HeaderBand {
         id: displayTitle
         objectName: "displayTitle"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        height: 70
-        radius: Theme.panelRadius
-        bottomLeftRound: false
-        bottomRightRound: false
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop { position: 0.0; color: Qt.rgba(Theme.green.r, Theme.green.g, Theme.green.b, 0x4D / 255) }
-            GradientStop { position: 1.0; color: Theme.green }
-        }
-
-        AppText {
-            objectName: "displayTitleText"
-            x: 26
-            anchors.verticalCenter: parent.verticalCenter
-            text: qsTrId("display_u")
-            font.bold: true
-            font.pixelSize: Theme.fontLarge
-        }
+        accent: Theme.green
+        title: qsTrId("display_u")
+        titleLabel.objectName: "displayTitleText"
+        titleLabel.x: 26
+        titleLabel.font.bold: true
 
         Row {
             id: resetDefault
