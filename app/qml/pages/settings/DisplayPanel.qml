@@ -3,17 +3,21 @@ import Tessaravolt
 import "settingsData.js" as SettingsData
 
 // The power bank's display brightness and screen time-out. It keeps no state: it shows the page's
-// brightness and timeoutSeconds and writes them, sending each choice to the power bank at once.
+// brightness and timeoutSeconds, asks the page to take each choice and sends it to the power bank
+// at once.
 Rectangle {
     id: displayPanel
 
-    // The settings page whose brightness and timeoutSeconds this panel shows and sets.
-    required property var page
+    required property int brightness
+    required property int timeoutSeconds
+
+    signal brightnessChosen(int percent)
+    signal timeoutChosen(int seconds)
 
     function resetToDefault() {
-        displayPanel.page.brightness = 100
+        displayPanel.brightnessChosen(100)
         HidServiceApi.setBrighteness(100)
-        displayPanel.page.timeoutSeconds = 30
+        displayPanel.timeoutChosen(30)
         HidServiceApi.setScreenTimeout(30)
     }
 
@@ -93,7 +97,7 @@ Rectangle {
         readonly property var timeoutValues: SettingsData.timeoutValues
 
         function getCurrentIcon() {
-            return SettingsData.brightnessIcon(displayPanel.page.brightness)
+            return SettingsData.brightnessIcon(displayPanel.brightness)
         }
 
         function convertBrightness(percent) {
@@ -105,7 +109,7 @@ Rectangle {
         }
 
         function resolveTimeDisplay() {
-            const parts = SettingsData.timeParts(displayPanel.page.timeoutSeconds)
+            const parts = SettingsData.timeParts(displayPanel.timeoutSeconds)
             const unit = parts[1] === "seconds" ? qsTrId("seconds_l")
                        : parts[1] === "minutes" ? qsTrId("minutes_l") : qsTrId("hours_l")
             return parts[0] + " " + unit
@@ -132,14 +136,14 @@ Rectangle {
             width: 400
             from: 1
             to: 400
-            value: gridRoot.convertBrightness(displayPanel.page.brightness)
+            value: gridRoot.convertBrightness(displayPanel.brightness)
             trackRadius: 8
             progressColor: Theme.green
             scopeRange: gridRoot.brightnessValues
             onSelected: function(changeValue) {
                 const percent = SettingsData.settingFor(changeValue, SettingsData.brightnessSteps,
                                                         gridRoot.brightnessValues)
-                displayPanel.page.brightness = percent
+                displayPanel.brightnessChosen(percent)
                 HidServiceApi.setBrighteness(percent)
             }
         }
@@ -159,13 +163,13 @@ Rectangle {
             width: 400
             from: 1
             to: 400
-            value: gridRoot.convertTimeout(displayPanel.page.timeoutSeconds)
+            value: gridRoot.convertTimeout(displayPanel.timeoutSeconds)
             trackRadius: 8
             scopeRange: gridRoot.timeoutValues
             onSelected: function(changeValue) {
                 const seconds = SettingsData.settingFor(changeValue, SettingsData.timeoutSteps,
                                                         gridRoot.timeoutValues)
-                displayPanel.page.timeoutSeconds = seconds
+                displayPanel.timeoutChosen(seconds)
                 HidServiceApi.setScreenTimeout(seconds)
             }
         }
@@ -182,7 +186,7 @@ Rectangle {
             AppText {
                 objectName: "brightnessValue"
                 anchors.verticalCenter: parent.verticalCenter
-                text: displayPanel.page.brightness + "%"
+                text: displayPanel.brightness + "%"
                 font.pixelSize: Theme.fontMedium
                 font.weight: 270
             }
