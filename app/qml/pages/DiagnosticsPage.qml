@@ -1,6 +1,4 @@
-import QtCore
 import QtQuick
-import QtQuick.Layouts
 import QtQuick.Dialogs
 import Tessaravolt
 import "diagnostics/diagnosticsData.js" as Data
