@@ -21,6 +21,7 @@ PageShell {
     property string batteryType: ""
     property string batteryModel: ""
     property int capacity: 0
+    // The battery's energy in watt-hours, not a power: the QML contract name, kept as it is.
     property double limitPower: 0
     property int protocol: 0
     property var cellInfo: ({})
