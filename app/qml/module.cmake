@@ -1,5 +1,6 @@
 # The QML module Tessaravolt 1.0: its QML and JavaScript files, the images and the fonts. A new file
-# is added here by name.
+# is added here by name. The drawings in app/qml/assets/power/ are the sources of two PNG images and
+# are not packed.
 set(TESSARAVOLT_QML_FILES
   app/qml/Main.qml
   app/qml/animations/ConnectionRings.qml
@@ -52,8 +53,6 @@ set(TESSARAVOLT_QML_RESOURCES
   app/qml/assets/health_safety.svg
   app/qml/assets/health_warning.svg
   app/qml/assets/home_title.svg
-  app/qml/assets/power/protocol_qi.svg
-  app/qml/assets/power/protocol_qi2.svg
   app/qml/assets/power_a.svg
   app/qml/assets/power_c.svg
   app/qml/assets/power_cable.svg

@@ -130,6 +130,7 @@ signals:
     void cycleCount(uint16_t count) const;
     void currentEvent(uint8_t type, uint8_t info) const;
     void cellDetailInfo(uint16_t index, uint16_t voltageMv, uint16_t currentMa, int16_t tempC) const;
+    // Spelt "statics": the QML contract name, kept as it is.
     void staticsEvent(uint8_t abnormalNo, uint8_t activityNo, uint16_t abnormalCount, uint16_t activityCount,
                       int16_t maxTemp, int16_t minTemp, uint16_t maxVoltage, uint16_t minVoltage, uint16_t maxCharge,
                       uint16_t maxDischarge) const;
@@ -160,6 +161,7 @@ public:
     Q_INVOKABLE void probeActivityEvents(uint8_t no, int amount);
     Q_INVOKABLE void requestAbnormalEvents(uint8_t no, int amount);
     Q_INVOKABLE void probeAbnormalEvents(uint8_t no, int amount);
+    // Spelt "Brighteness": the QML contract name, kept as it is.
     Q_INVOKABLE void setBrighteness(uint8_t brightness);
     Q_INVOKABLE void setScreenTimeout(uint16_t timeout);
     Q_INVOKABLE QVariantList getCachedActivityLogs();

@@ -1,6 +1,4 @@
-import QtCore
 import QtQuick
-import QtQuick.Layouts
 import QtQuick.Dialogs
 import Tessaravolt
 import "diagnostics/diagnosticsData.js" as Data
@@ -117,31 +115,14 @@ PageShell {
         radius: Theme.panelRadius
         color: Theme.panel
 
-        CornerRectangle {
+        HeaderBand {
             id: logHeader
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.top: parent.top
-            height: 70
-            radius: Theme.panelRadius
-            bottomLeftRound: false
-            bottomRightRound: false
-            gradient: Gradient {
-                orientation: Gradient.Horizontal
-                GradientStop { position: 0.0; color: "#4d" + Theme.greenDark.toString().substring(1) }
-                GradientStop { position: 1.0; color: Theme.greenDark }
-            }
-
-            AppText {
-                objectName: "logTitle"
-                anchors.left: parent.left
-                anchors.leftMargin: 26
-                anchors.verticalCenter: parent.verticalCenter
-                z: 1
-                text: qsTrId("diagnostic_log_u")
-                font.bold: true
-                font.pixelSize: Theme.fontLarge
-            }
+            accent: Theme.greenDark
+            title: qsTrId("diagnostic_log_u")
+            titleLabel.objectName: "logTitle"
+            titleLabel.x: 26
+            titleLabel.z: 1
+            titleLabel.font.bold: true
 
             Row {
                 id: generateReport

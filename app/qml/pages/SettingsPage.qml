@@ -22,6 +22,7 @@ PageShell {
     property string batteryModel: ""
     // Unsigned 32-bit on the wire: an int would turn the largest values negative.
     property double capacity: 0
+    // The battery's energy in watt-hours, not a power: the QML contract name, kept as it is.
     property double limitPower: 0
     property double protocol: 0
     property var cellInfo: ({})
@@ -75,18 +76,34 @@ PageShell {
     DisplayPanel {
         id: displayPanel
         objectName: "displayPanel"
-        page: page
+        brightness: page.brightness
+        timeoutSeconds: page.timeoutSeconds
         x: 40
         y: 0
         width: page.width - x - Theme.pageMargin
         height: page.isDisplayVisible ? 300 : 0
         visible: page.isDisplayVisible
+        onBrightnessChosen: function(percent) { page.brightness = percent }
+        onTimeoutChosen: function(seconds) { page.timeoutSeconds = seconds }
     }
 
     DetailsPanel {
         id: detailsPanel
         objectName: "detailsPanel"
-        page: page
+        brand: page.brand
+        model: page.model
+        productSn: page.productSn
+        softwareVersion: page.softwareVersion
+        productionDate: page.productionDate
+        batteryManufacturer: page.batteryManufacturer
+        batteryManufacturerCn: page.batteryManufacturerCn
+        batteryType: page.batteryType
+        batteryModel: page.batteryModel
+        capacity: page.capacity
+        limitPower: page.limitPower
+        protocol: page.protocol
+        cellInfo: page.cellInfo
+        sortedCellInfoIndex: page.sortedCellInfoIndex
         x: displayPanel.x
         y: displayPanel.y + displayPanel.height + (page.isDisplayVisible ? 20 : 0)
         width: displayPanel.width

@@ -57,7 +57,6 @@ CornerRectangle {
         Layout.alignment: Qt.AlignVCenter
         font.pixelSize: 20
         font.weight: Font.Normal
-        lineHeightMode: Text.FixedHeight
     }
 
     component StatValue: AppText {
@@ -66,7 +65,6 @@ CornerRectangle {
         Layout.alignment: Qt.AlignVCenter
         font.pixelSize: 20
         font.weight: 275
-        lineHeightMode: Text.FixedHeight
         skipLangCheck: true
     }
 }

@@ -15,30 +15,13 @@ Rectangle {
     radius: Theme.panelRadius
     color: Theme.panel
 
-    CornerRectangle {
+    HeaderBand {
         id: headerBand
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        height: 70
-        radius: Theme.panelRadius
-        bottomLeftRound: false
-        bottomRightRound: false
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop { position: 0.0; color: "#4d" + Theme.green.toString().substring(1) }
-            GradientStop { position: 1.0; color: Theme.green }
-        }
-
-        AppText {
-            objectName: "supportTitle"
-            anchors.left: parent.left
-            anchors.leftMargin: 26
-            anchors.verticalCenter: parent.verticalCenter
-            text: qsTrId("product_support_u")
-            font.bold: true
-            font.pixelSize: Theme.fontLarge
-        }
+        accent: Theme.green
+        title: qsTrId("product_support_u")
+        titleLabel.objectName: "supportTitle"
+        titleLabel.x: 26
+        titleLabel.font.bold: true
     }
 
     Column {

@@ -1,5 +1,4 @@
 import QtQuick
-import Tessaravolt
 
 // The arrows between the charge and the totals: which way the power flows, fading in and out. Nothing
 // is loaded while no port carries power.

@@ -24,38 +24,13 @@ Rectangle {
     color: Theme.panel
     opacity: active ? 1.0 : 0.56
 
-    CornerRectangle {
+    HeaderBand {
         id: portTitle
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        height: 70
-        radius: Theme.panelRadius
-        bottomLeftRound: false
-        bottomRightRound: false
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop {
-                position: 0.0
-                color: root.headerColor.length === 7 ? "#4d" + root.headerColor.substring(1) : "transparent"
-            }
-            GradientStop {
-                position: 1.0
-                color: root.headerColor.length === 7 ? root.headerColor : "transparent"
-            }
-        }
-
-        AppText {
-            anchors.left: parent.left
-            anchors.leftMargin: 20
-            anchors.verticalCenter: parent.verticalCenter
-            anchors.verticalCenterOffset: 3
-            text: root.portName
-            font.pixelSize: Theme.fontLarge
-            font.family: Theme.suisseIntlSemiBold.name
-            font.weight: 600
-            skipLangCheck: true
-        }
+        accent: root.headerColor.length === 7 ? root.headerColor : "transparent"
+        title: root.portName
+        titleLabel.anchors.verticalCenterOffset: 3
+        titleLabel.font.family: Theme.suisseIntlSemiBold.name
+        titleLabel.skipLangCheck: true
 
         Image {
             x: 80

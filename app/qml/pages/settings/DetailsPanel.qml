@@ -4,15 +4,30 @@ import Tessaravolt
 import "settingsData.js" as SettingsData
 
 // What the power bank reports about itself and its battery, read-only: the flight card and the
-// list of details. Every value is a property of the page.
+// list of details. Every value is the page's.
 Rectangle {
     id: detailsPanel
 
-    // The settings page whose properties this panel shows.
-    required property var page
+    required property string brand
+    required property string model
+    required property string productSn
+    required property string softwareVersion
+    required property string productionDate
+    required property string batteryManufacturer
+    required property string batteryManufacturerCn
+    required property string batteryType
+    required property string batteryModel
+    required property real capacity
+    required property real limitPower
+    required property real protocol
+    // Changed in place by the page; it replaces sortedCellInfoIndex after every change.
+    required property var cellInfo
+    required property var sortedCellInfoIndex
 
-    // Rebuilt as a whole from the page's values and on a change of language.
-    readonly property var rows: SettingsData.detailRows(detailsPanel.page, [
+    // Rebuilt as a whole from the page's values and on a change of language. Qt 6.4's qmllint
+    // knows no QLocale, the type of I18n.language.
+    // qmllint disable type
+    readonly property var rows: SettingsData.detailRows(detailsPanel, [
         qsTrId("manufacturer_u"),
         qsTrId("model_no_u"),
         qsTrId("serial_no_u"),
@@ -25,40 +40,22 @@ Rectangle {
         qsTrId("battery_cell_model_no_u"),
         qsTrId("battery_cell_serial_no_u"),
         qsTrId("battery_cell_activation_date_u"),
-    ], qsTrId("cell_chip_u"), I18n.resolveSupportedProtocolName(detailsPanel.page.protocol, I18n.language),
+    ], qsTrId("cell_chip_u"), I18n.resolveSupportedProtocolName(detailsPanel.protocol, I18n.language),
        I18n.isEn, Qt.platform.os)
+    // qmllint enable type
 
     radius: Theme.panelRadius
     color: Theme.panel
 
-    CornerRectangle {
+    HeaderBand {
         id: detailTitle
         objectName: "detailTitle"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        height: 70
         z: 99
-        radius: Theme.panelRadius
-        bottomLeftRound: false
-        bottomRightRound: false
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop {
-                position: 0.0
-                color: Qt.rgba(Theme.greenDark.r, Theme.greenDark.g, Theme.greenDark.b, 0x4D / 255)
-            }
-            GradientStop { position: 1.0; color: Theme.greenDark }
-        }
-
-        AppText {
-            objectName: "detailTitleText"
-            x: 26
-            anchors.verticalCenter: parent.verticalCenter
-            text: qsTrId("product_details_u")
-            font.bold: true
-            font.pixelSize: Theme.fontLarge
-        }
+        accent: Theme.greenDark
+        title: qsTrId("product_details_u")
+        titleLabel.objectName: "detailTitleText"
+        titleLabel.x: 26
+        titleLabel.font.bold: true
     }
 
     Rectangle {
@@ -92,7 +89,7 @@ Rectangle {
                 objectName: "flightEnergy"
                 // The room left of the aeroplane: a figure too wide for it is drawn smaller.
                 width: flightImage.x - 20 - 8
-                text: SettingsData.energyText(detailsPanel.page.limitPower)
+                text: SettingsData.energyText(detailsPanel.limitPower)
                 font.pixelSize: Theme.fontBody
                 fontSizeMode: Text.HorizontalFit
                 minimumPixelSize: 12

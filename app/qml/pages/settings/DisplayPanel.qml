@@ -3,47 +3,35 @@ import Tessaravolt
 import "settingsData.js" as SettingsData
 
 // The power bank's display brightness and screen time-out. It keeps no state: it shows the page's
-// brightness and timeoutSeconds and writes them, sending each choice to the power bank at once.
+// brightness and timeoutSeconds, asks the page to take each choice and sends it to the power bank
+// at once.
 Rectangle {
     id: displayPanel
 
-    // The settings page whose brightness and timeoutSeconds this panel shows and sets.
-    required property var page
+    required property int brightness
+    required property int timeoutSeconds
+
+    signal brightnessChosen(int percent)
+    signal timeoutChosen(int seconds)
 
     function resetToDefault() {
-        displayPanel.page.brightness = 100
+        displayPanel.brightnessChosen(100)
         HidServiceApi.setBrighteness(100)
-        displayPanel.page.timeoutSeconds = 30
+        displayPanel.timeoutChosen(30)
         HidServiceApi.setScreenTimeout(30)
     }
 
     radius: Theme.panelRadius
     color: Theme.panel
 
-    CornerRectangle {
+    HeaderBand {
         id: displayTitle
         objectName: "displayTitle"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        height: 70
-        radius: Theme.panelRadius
-        bottomLeftRound: false
-        bottomRightRound: false
-        gradient: Gradient {
-            orientation: Gradient.Horizontal
-            GradientStop { position: 0.0; color: Qt.rgba(Theme.green.r, Theme.green.g, Theme.green.b, 0x4D / 255) }
-            GradientStop { position: 1.0; color: Theme.green }
-        }
-
-        AppText {
-            objectName: "displayTitleText"
-            x: 26
-            anchors.verticalCenter: parent.verticalCenter
-            text: qsTrId("display_u")
-            font.bold: true
-            font.pixelSize: Theme.fontLarge
-        }
+        accent: Theme.green
+        title: qsTrId("display_u")
+        titleLabel.objectName: "displayTitleText"
+        titleLabel.x: 26
+        titleLabel.font.bold: true
 
         Row {
             id: resetDefault
@@ -109,7 +97,7 @@ Rectangle {
         readonly property var timeoutValues: SettingsData.timeoutValues
 
         function getCurrentIcon() {
-            return SettingsData.brightnessIcon(displayPanel.page.brightness)
+            return SettingsData.brightnessIcon(displayPanel.brightness)
         }
 
         function convertBrightness(percent) {
@@ -121,7 +109,7 @@ Rectangle {
         }
 
         function resolveTimeDisplay() {
-            const parts = SettingsData.timeParts(displayPanel.page.timeoutSeconds)
+            const parts = SettingsData.timeParts(displayPanel.timeoutSeconds)
             const unit = parts[1] === "seconds" ? qsTrId("seconds_l")
                        : parts[1] === "minutes" ? qsTrId("minutes_l") : qsTrId("hours_l")
             return parts[0] + " " + unit
@@ -148,14 +136,14 @@ Rectangle {
             width: 400
             from: 1
             to: 400
-            value: gridRoot.convertBrightness(displayPanel.page.brightness)
+            value: gridRoot.convertBrightness(displayPanel.brightness)
             trackRadius: 8
             progressColor: Theme.green
             scopeRange: gridRoot.brightnessValues
             onSelected: function(changeValue) {
                 const percent = SettingsData.settingFor(changeValue, SettingsData.brightnessSteps,
                                                         gridRoot.brightnessValues)
-                displayPanel.page.brightness = percent
+                displayPanel.brightnessChosen(percent)
                 HidServiceApi.setBrighteness(percent)
             }
         }
@@ -175,13 +163,13 @@ Rectangle {
             width: 400
             from: 1
             to: 400
-            value: gridRoot.convertTimeout(displayPanel.page.timeoutSeconds)
+            value: gridRoot.convertTimeout(displayPanel.timeoutSeconds)
             trackRadius: 8
             scopeRange: gridRoot.timeoutValues
             onSelected: function(changeValue) {
                 const seconds = SettingsData.settingFor(changeValue, SettingsData.timeoutSteps,
                                                         gridRoot.timeoutValues)
-                displayPanel.page.timeoutSeconds = seconds
+                displayPanel.timeoutChosen(seconds)
                 HidServiceApi.setScreenTimeout(seconds)
             }
         }
@@ -198,7 +186,7 @@ Rectangle {
             AppText {
                 objectName: "brightnessValue"
                 anchors.verticalCenter: parent.verticalCenter
-                text: displayPanel.page.brightness + "%"
+                text: displayPanel.brightness + "%"
                 font.pixelSize: Theme.fontMedium
                 font.weight: 270
             }
