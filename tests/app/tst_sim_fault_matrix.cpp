@@ -212,8 +212,13 @@ private slots:
 
         // From here only the answers sent below reach the program.
         bank.setSilent(true);
-        // Answers already on their way arrive before the spies are set.
-        QTest::qWait(300);
+        // Answers already on their way arrive before the spies are set: the program has read the
+        // last one, and a few 30 ms turns hand it to the service.
+        QVERIFY(bank.waitUntil([&] {
+            const auto answers = bank.answers();
+            return answers.isEmpty() || answers.last().readMsSinceStart >= 0;
+        }));
+        QTest::qWait(100);
         const int cellRequests = int(bank.requestsFor(0x10, 0x0A).size());
         AllSignals spies(service);
 

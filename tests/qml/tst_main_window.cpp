@@ -2,6 +2,7 @@
 #include "common/logger_manager.h"
 #include "common/safe_file_writer.h"
 #include "support/main_window.h"
+#include "support/quick_frames.h"
 #include "support/quick_items.h"
 #include "support/screenshots.h"
 #include "support/small_file_system.h"
@@ -149,7 +150,7 @@ void checkSaveFailedMessage(QQuickWindow* window, QObject* message, const QStrin
         QVERIFY(reason->isVisible());
         QVERIFY(reason->y() >= title->y() + title->height());
         QVERIFY(hasAllGlyphs(title->property("font").value<QFont>(), title->property("text").toString()));
-        QTest::qWait(100);
+        QVERIFY(tessaravolt::test::waitForFrame(window));
         QVERIFY(window->grabWindow().save(
             screenshotDir().filePath(picture + (english ? QStringLiteral("-en.png") : QStringLiteral("-zh.png")))));
     }

@@ -4,6 +4,7 @@
 
 #include "common/i18n.h"
 #include "support/main_window.h"
+#include "support/quick_frames.h"
 #include "support/quick_items.h"
 #include "support/screenshots.h"
 #include "support/simulated_device.h"
@@ -37,11 +38,13 @@ Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
 
 using tessaravolt::common::I18n;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::transport::HidBridge;
 using tessaravolt::transport::HidServiceApi;
 
 namespace {
 
 using tessaravolt::test::supportedIdentity;
+using tessaravolt::test::waitForFrame;
 
 // QFileDialogOptions::DontConfirmOverwrite, FileDialog.DontConfirmOverwrite in QML.
 constexpr int kDontConfirmOverwrite = 0x4;
@@ -121,18 +124,26 @@ struct DiagnosticsWindow : tessaravolt::test::LoadedMain
         return out;
     }
     void showLog(bool activity) const { QMetaObject::invokeMethod(page(), "showLog", Q_ARG(QVariant, activity)); }
-    // Statistics asked for now, and their answer handled.
+    // Statistics asked for now, their answer handled by the program, and the record requests it
+    // queued on that answer written.
     bool askStatistics(const SimulatedPowerBank& bank) const
     {
+        HidServiceApi* api = HidServiceApi::instance();
+        QSignalSpy handled(api, &HidServiceApi::staticsEvent);
         const int before = statisticsAnswers(bank);
         if (!bank.waitUntil(
                 [&] {
-                    HidServiceApi::instance()->requestStatisticEvents();
+                    api->requestStatisticEvents();
                     return statisticsAnswers(bank) > before;
                 },
                 8000))
             return false;
-        QTest::qWait(400);
+        if (!QTest::qWaitFor([&] { return handled.count() > 0 && HidBridge::instance()->backgroundQueueDepth() == 0; },
+                             5000))
+            return false;
+        // The worker takes a request off the queue a moment before the device receives it; a few
+        // 30 ms turns let the last one arrive, and give a request that must not come time to show.
+        QTest::qWait(150);
         return true;
     }
 };
@@ -178,7 +189,7 @@ private slots:
             QCOMPARE(load[i], QByteArray::fromHex("00") + char(i * 3) + QByteArray::fromHex("0003"));
 
         // Later answers with the same number and count: one probe of the newest three records each.
-        QTest::qWait(500);
+        QTRY_COMPARE_WITH_TIMEOUT(HidBridge::instance()->backgroundQueueDepth(), size_t(0), 5000);
         bank.clearRecords();
         QVERIFY(main.askStatistics(bank));
         QVERIFY(main.askStatistics(bank));
@@ -201,7 +212,7 @@ private slots:
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
                 I18n::instance()->toggleLanguage();
-            QTest::qWait(100);
+            QVERIFY(waitForFrame(main.window));
             QVERIFY(main.window->grabWindow().save(
                 dir.filePath(english ? QStringLiteral("sim-abnormal-en.png") : QStringLiteral("sim-abnormal-zh.png"))));
         }
@@ -227,7 +238,7 @@ private slots:
         for (const bool english : {true, false}) {
             if (I18n::instance()->isEn() != english)
                 I18n::instance()->toggleLanguage();
-            QTest::qWait(100);
+            QVERIFY(waitForFrame(main.window));
             QVERIFY(main.window->grabWindow().save(
                 dir.filePath(english ? QStringLiteral("sim-activity-en.png") : QStringLiteral("sim-activity-zh.png"))));
         }
@@ -343,7 +354,7 @@ private slots:
             QTest::mouseClick(main.window, Qt::LeftButton, {},
                               button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
             QTRY_VERIFY(dialog->property("visible").toBool());
-            QTest::qWait(200);
+            QVERIFY(waitForFrame(main.window));
             const QStringList texts = visibleTexts(main.window);
             const QStringList expected = english
                 ? QStringList{"Export Diagnostic Report", "Save", "Cancel", "File name", "Filter"}
@@ -404,7 +415,7 @@ private slots:
         QString proposed = dialog->property("currentFile").toUrl().toLocalFile();
         QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(home.path()).absoluteFilePath());
         QVERIFY2(name.match(proposed).hasMatch(), qPrintable(proposed));
-        QTest::qWait(200);
+        QVERIFY(waitForFrame(main.window));
         QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(QStringLiteral("sim-report-dialog-en.png"))));
         QMetaObject::invokeMethod(dialog, "close");
         QTRY_VERIFY(!dialog->property("visible").toBool());
@@ -474,11 +485,11 @@ private slots:
             QSignalSpy asked(confirm, SIGNAL(visibleChanged()));
             chooseFile(QFileInfo(again).fileName());
             QTRY_VERIFY(confirm->property("visible").toBool());
-            QTest::qWait(200);
+            QTest::qWait(200);         // time for a second question, which must not come
             QCOMPARE(asked.size(), 1); // one question, asked once
             QCOMPARE(content(), QByteArray("kept"));
             if (again == written) {
-                QTest::qWait(100);
+                QVERIFY(waitForFrame(main.window));
                 QVERIFY(main.window->grabWindow().save(
                     screenshotDir().filePath(QStringLiteral("sim-report-replace-en.png"))));
             }
