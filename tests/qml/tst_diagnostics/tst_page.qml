@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
+import "../../support/items.js" as Items
 
 // The diagnostics page fed through the service's own signals, as the device's answers arrive.
 Item {
@@ -21,20 +22,8 @@ Item {
         name: "DiagnosticsPage"
         when: windowShown
 
-        function walk(item, out) {
-            if (!item)
-                return out
-            out.push(item)
-            const kids = item.children || []
-            for (let i = 0; i < kids.length; ++i)
-                walk(kids[i], out)
-            if (item.contentItem && out.indexOf(item.contentItem) < 0)
-                walk(item.contentItem, out)
-            return out
-        }
-
         function find(root, name) {
-            return walk(root, []).find(i => i.objectName === name) || null
+            return Items.walk(root, []).find(i => i.objectName === name) || null
         }
 
         function dataObject(page, name) {
@@ -45,14 +34,14 @@ Item {
         }
 
         function textItem(root, text) {
-            return walk(root, []).find(i => i.skipLangCheck !== undefined && i.text === text) || null
+            return Items.walk(root, []).find(i => i.skipLangCheck !== undefined && i.text === text) || null
         }
 
         // The six values in reading order, once the columns built anew are laid out.
         function stripTexts(page) {
             waitForRendering(page)
             const strip = find(page, "logStatistic")
-            return walk(strip, []).filter(i => i.skipLangCheck === true && i.visible)
+            return Items.walk(strip, []).filter(i => i.skipLangCheck === true && i.visible)
                 .sort((a, b) => a.mapToItem(strip, 0, 0).x - b.mapToItem(strip, 0, 0).x
                                || a.mapToItem(strip, 0, 0).y - b.mapToItem(strip, 0, 0).y)
                 .map(i => i.text)
@@ -126,7 +115,7 @@ Item {
             compare(button.height, 52)
             // The column list: 420, 320 and 280 wide, edge to edge from the row's left.
             const strip = find(page, "logStatistic")
-            const grids = walk(strip, []).filter(i => i.columns === 2 && i.rowSpacing === 4)
+            const grids = Items.walk(strip, []).filter(i => i.columns === 2 && i.rowSpacing === 4)
                 .sort((a, b) => a.x - b.x)
             compare(grids.map(g => [Math.round(g.x), g.width]), [[0, 420], [420, 320], [740, 280]])
             // Values of one column start at one x; labels and values do not overlap.

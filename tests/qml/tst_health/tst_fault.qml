@@ -1,7 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
-import "helpers.js" as H
+import "../../support/items.js" as H
 
 // The fault panel's two layouts for the current events the page can receive, in both languages.
 Item {

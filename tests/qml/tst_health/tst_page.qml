@@ -1,7 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
-import "helpers.js" as H
+import "../../support/items.js" as H
 
 // The health page fed through the service's own signals, as the device's answers would arrive.
 Item {

@@ -1,7 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
-import "helpers.js" as H
+import "../../support/items.js" as H
 
 // The page as drawn, in both languages, with no fault and with the longest fault texts; the
 // pictures go to health-screenshots/ and are probed where the panels put their colours.

@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
+import "../../support/items.js" as Items
 
 // The power page fed through the service's own signals, as the device's answers would arrive.
 Item {
@@ -83,20 +84,8 @@ Item {
         name: "PowerPage"
         when: windowShown
 
-        function walk(item, out) {
-            if (!item)
-                return out;
-            out.push(item);
-            const kids = item.children || [];
-            for (let i = 0; i < kids.length; ++i)
-                walk(kids[i], out);
-            if (item.contentItem && out.indexOf(item.contentItem) < 0)
-                walk(item.contentItem, out);
-            return out;
-        }
-
         function items(root, predicate) {
-            return walk(root, []).filter(predicate);
+            return Items.walk(root, []).filter(predicate);
         }
 
         function texts(root, text) {

@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
+import "../../support/items.js" as Items
 import "qrc:/qt/qml/Tessaravolt/app/qml/pages/settings/settingsData.js" as SettingsData
 
 // The product details panel fed through the service's own signals: its rows and values, and its
@@ -27,16 +28,9 @@ Item {
             return ("CF50E21700" + i + "X7Q9ZK4M2P8R5T3W6Y1B0N7H4J2L9D5F8G3S6V1C4A7E0U").slice(0, 47);
         }
 
-        function walk(item, out) {
-            out.push(item);
-            const kids = item.children || [];
-            for (let i = 0; i < kids.length; ++i)
-                walk(kids[i], out);
-            return out;
-        }
 
         function find(root, name) {
-            const found = walk(root, []).filter(i => i.objectName === name);
+            const found = Items.walk(root, []).filter(i => i.objectName === name);
             verify(found.length === 1, name + ": " + found.length);
             return found[0];
         }
@@ -59,7 +53,7 @@ Item {
         }
 
         function textsOf(row) {
-            const all = walk(row, []);
+            const all = Items.walk(row, []);
             return [all.find(i => i.objectName === "detailLabel"), all.find(i => i.objectName === "detailValue")];
         }
 

@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Tessaravolt
+import "../../support/items.js" as Items
 
 // The settings page's frame and its display panel, fed through the service's own signals as the
 // device's answers would arrive, and used with the mouse.
@@ -21,18 +22,8 @@ Item {
         name: "DisplayPanel"
         when: windowShown
 
-        function walk(item, out) {
-            out.push(item);
-            const kids = item.children || [];
-            for (let i = 0; i < kids.length; ++i)
-                walk(kids[i], out);
-            if (item.contentItem && out.indexOf(item.contentItem) < 0)
-                walk(item.contentItem, out);
-            return out;
-        }
-
         function find(root, name) {
-            const found = walk(root, []).filter(i => i.objectName === name);
+            const found = Items.walk(root, []).filter(i => i.objectName === name);
             verify(found.length === 1, name + ": " + found.length);
             return found[0];
         }

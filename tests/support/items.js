@@ -1,6 +1,7 @@
 .pragma library
 
-// Finders over a page's item tree (list delegates and loaded layouts included).
+// Finders over a QML test's item tree (list delegates and loaded layouts included), shared by the
+// QML tests: import "../../support/items.js" from a tests/qml/tst_<name>/ folder.
 
 function walk(item, out) {
     if (!item)
