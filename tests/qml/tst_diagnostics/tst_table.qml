@@ -306,12 +306,12 @@ Item {
             tryVerify(() => t.rows.count >= 50, 1000)
             t.logEvent = activity(3, 0)
             compare(t.rows.count, 0)
-            wait(60)
+            wait(60) // time for a few 16 ms pages to come, which none may
             compare(t.rows.count, 0, "no page after the switch")
             fakeService.fill(80, 300)
             t.logEvent = abnormal(1, 80)
             tryCompare(t.rows, "count", 80, 1000)
-            wait(60)
+            wait(60) // time for a stray page of the old cache, which none may add
             compare(seqs(t), Array.from({ length: 80 }, (v, i) => 300 - i))
         }
 
@@ -320,7 +320,7 @@ Item {
             fakeService.fill(10, 100)
             const t = make(abnormal(1, 10))
             tryCompare(t.rows, "count", 10, 1000)
-            wait(5000)
+            wait(5000) // the new record arrives 5 s after the tab opened, past the first checks
             fakeService.fill(11, 101)
             fakeService.revision = 1
             tryCompare(t.rows, "count", 11, 2500)

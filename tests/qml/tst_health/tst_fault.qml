@@ -48,7 +48,7 @@ Item {
 
         function settle(panel) {
             waitForRendering(panel);
-            wait(0);
+            wait(0); // one turn of the event loop: a text that wrapped lays its column out again
             waitForRendering(panel);
         }
 
