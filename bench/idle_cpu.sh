@@ -34,38 +34,15 @@ measure() {
   local envs=()
   while [ "$1" != "--" ]; do envs+=("$1"); shift; done
   shift
-  local work
-  work=$(mktemp -d)
-  mkdir -p "$work/config" "$work/runtime"
-  chmod 700 "$work/runtime"
-  env -u QT_QUICK_BACKEND -u QSG_RHI_BACKEND -u QT_QPA_PLATFORM TMPDIR="$work" XDG_CONFIG_HOME="$work/config" \
-      XDG_RUNTIME_DIR="$work/runtime" "${envs[@]}" \
-      xvfb-run -a -s "-screen 0 1920x1440x24" "$@" >"$work/out.log" 2>&1 &
-  local launcher=$! pid=""
-  for _ in $(seq 100); do
-    pid=$(find_target "$launcher" "$target" || true)
-    [ -n "$pid" ] && break
-    sleep 0.1
-  done
-  if [ -z "$pid" ]; then
-    echo "$name: the program did not start; its output:" >&2
-    cat "$work/out.log" >&2
-    kill "$launcher" 2>/dev/null || true
-    wait "$launcher" 2>/dev/null || true
-    rm -rf "$work"
-    return 1
-  fi
+  local work launcher pid
+  start_measured "$target" "${envs[@]}" -- xvfb-run -a -s "-screen 0 1920x1440x24" "$@" || return 1
   sleep "$warmup"
   local t0 f0 s0 t1 f1 s1 rss
   t0=$(ticks "$pid"); f0=$(last_frames "$work/out.log"); s0=$(date +%s.%N)
   sleep "$seconds"
   t1=$(ticks "$pid"); f1=$(last_frames "$work/out.log"); s1=$(date +%s.%N)
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
-  kill "$pid" 2>/dev/null || true
-  for _ in $(seq 30); do kill -0 "$launcher" 2>/dev/null || break; sleep 0.1; done
-  kill "$launcher" 2>/dev/null || true
-  wait "$launcher" 2>/dev/null || true
-  rm -rf "$work"
+  stop_measured
   awk -v n="$name" -v d="$((t1 - t0))" -v hz="$hz" -v s0="$s0" -v s1="$s1" -v f0="$f0" -v f1="$f1" -v rss="$rss" 'BEGIN {
     split(f0, a, " "); split(f1, b, " ")
     fps = (b[2] > a[2]) ? 1000 * (b[1] - a[1]) / (b[2] - a[2]) : 0

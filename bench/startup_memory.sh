@@ -22,35 +22,13 @@ fi
 
 # measure NAME ENV...: prints "NAME resident_mb"
 measure() {
-  local name=$1 work launcher pid="" rss
+  local name=$1 work launcher pid rss
   shift
-  work=$(mktemp -d)
-  mkdir -p "$work/config" "$work/runtime"
-  chmod 700 "$work/runtime"
-  env -u QT_QUICK_BACKEND -u QSG_RHI_BACKEND -u QT_QPA_PLATFORM TMPDIR="$work" XDG_CONFIG_HOME="$work/config" \
-      XDG_RUNTIME_DIR="$work/runtime" "$@" \
-      "${hide[@]}" xvfb-run -a -s "-screen 0 1920x1440x24" "$program" >"$work/out.log" 2>&1 &
-  launcher=$!
-  for _ in $(seq 100); do
-    pid=$(find_target "$launcher" "$(basename "$program")" || true)
-    [ -n "$pid" ] && break
-    sleep 0.1
-  done
-  if [ -z "$pid" ]; then
-    echo "$name: the program did not start; its output:" >&2
-    cat "$work/out.log" >&2
-    kill "$launcher" 2>/dev/null || true
-    wait "$launcher" 2>/dev/null || true
-    rm -rf "$work"
-    return 1
-  fi
+  start_measured "$(basename "$program")" "$@" -- \
+      "${hide[@]}" xvfb-run -a -s "-screen 0 1920x1440x24" "$program" || return 1
   sleep "$seconds"
   rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")
-  kill "$pid" 2>/dev/null || true
-  for _ in $(seq 30); do kill -0 "$launcher" 2>/dev/null || break; sleep 0.1; done
-  kill "$launcher" 2>/dev/null || true
-  wait "$launcher" 2>/dev/null || true
-  rm -rf "$work"
+  stop_measured
   awk -v n="$name" -v rss="$rss" 'BEGIN { printf "%s %.1f\n", n, rss / 1024 }'
 }
 
