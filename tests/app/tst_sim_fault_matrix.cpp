@@ -486,13 +486,12 @@ private slots:
         const qint64 elapsed = shown.elapsed();
         const qsizetype read = currentEvents.count() - floodedBefore;
         qInfo("shown after %lld ms, %lld unasked reports meanwhile, %d waiting", elapsed, read, bank.reportsWaiting());
-        // The flood went on meanwhile: the program read a report nearly every turn, or, queued,
-        // nearly all of them, with fewer waiting than one turn reads.
+        // The flood went on meanwhile: the program read a report nearly every turn or, queued, kept
+        // up with them, fewer waiting than one turn reads. (How many the simulator sends a second
+        // depends on the machine's load; the rate is measured by the bench, not here.)
         QVERIFY(read >= elapsed / 60);
-        if (queued) {
-            QVERIFY2(read >= elapsed * 500 / 1000 * 8 / 10, qPrintable(QString::number(read)));
-            QVERIFY(bank.reportsWaiting() < kMaxReportsPerTurn);
-        }
+        if (queued)
+            QVERIFY2(bank.reportsWaiting() < kMaxReportsPerTurn, qPrintable(QString::number(bank.reportsWaiting())));
         bank.setFlood(0);
 
         QVERIFY(program.connected());
