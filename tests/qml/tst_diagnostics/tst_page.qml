@@ -95,6 +95,9 @@ Item {
                     data.shown)
         }
 
+        // The page's frames and sizes as given for the shell's page area: the two panels, the
+        // statistics strip and its three columns, the tabs, the table with six rows and part of a
+        // seventh, and the report button in the band; the strip's labels stay clear of their values.
         function test_layout() {
             const page = createTemporaryObject(pageComponent, stage)
             waitForRendering(page)

@@ -81,6 +81,7 @@ Item {
             compare(fault.productStatus, "--");
         }
 
+        // The four panels' frames as given for the shell's page area: 20 apart, none over another.
         function test_frame() {
             const page = createPage();
             const frame = ["heroPanel", "tempPanel", "cellPanel", "faultPanel"].map(n => {

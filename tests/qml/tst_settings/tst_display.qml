@@ -75,6 +75,7 @@ Item {
             ];
         }
 
+        // The panels' frames as the page gives them, display panel shown and hidden.
         function test_frame(data) {
             const page = createPage({ initialBrightness: data.brightness, initialScreenTimeout: data.timeout });
             const display = find(page, "displayPanel");
@@ -110,41 +111,48 @@ Item {
             compare(details.height, 660);
         }
 
-        // Cells of five columns packed from the left; the grid's spare width stays after the last.
-        function test_gridPositions() {
+        // What a user sees of the panel: the header band across its top with the reset button inside
+        // it at the right; below it the two icon, slider and label groups, side by side, each item
+        // inside the panel, none over another, every label under its own slider and starting with
+        // it. The 400-wide tracks, the 300-high panel and the grid's 1157 are the panel's given sizes.
+        function test_whatTheUserSees() {
             const page = shownPage();
             waitForRendering(page);
             const panel = find(page, "displayPanel");
-            const grid = find(page, "gridRoot");
-            compare(at(grid, panel).join(), "23,120");
-            compare(grid.width, 1157);
-            compare(at(find(page, "brightnessIcon"), panel).join(), "23,120");
-            compare(at(find(page, "brightnessSlider"), panel).join(), "140,130.5");
-            compare(at(find(page, "timeoutIcon"), panel).join(), "631,123");
-            compare(at(find(page, "timeoutSlider"), panel).join(), "741,130.5");
-            const brightnessLabel = find(page, "brightnessLabel");
-            const timeoutLabel = find(page, "timeoutLabel");
-            compare(at(brightnessLabel, panel)[0], 140);
-            compare(at(timeoutLabel, panel)[0], 741);
-            compare(at(brightnessLabel, panel)[1], 216);
-            compare(at(timeoutLabel, panel)[1], 216);
-            verify(216 + timeoutLabel.height <= 300, "the labels end inside the panel");
-            compare(find(page, "brightnessIcon").width, 81);
-            compare(find(page, "timeoutIcon").width, 74);
-            compare(find(page, "timeoutIcon").height, 75);
-            compare(find(page, "brightnessSlider").width, 400);
-            compare(find(page, "timeoutSlider").width, 400);
-            // The header band and its reset button.
+            compare(panel.height, 300);
+            compare(find(page, "gridRoot").width, 1157);
             const title = find(page, "displayTitle");
-            compare([title.x, title.y, title.width, title.height].join(), "0,0,1180,70");
-            const reset = find(page, "resetDefault");
-            const button = find(page, "resetButton");
-            compare(reset.x + reset.width, 1170);
+            const band = Items.rectIn(title, panel);
+            compare([band.x, band.y, band.width].join(), "0,0," + panel.width);
+            const reset = Items.rectIn(find(page, "resetDefault"), panel);
+            verify(reset.x > band.x + band.width / 2 && reset.right <= band.right, "reset at the band's right");
+            verify(reset.y >= band.y && reset.bottom <= band.bottom, "reset inside the band");
+            compare(reset.right, band.right - 10);
             compare(reset.height, 52);
-            compare(button.x, reset.x);
-            compare(button.width, reset.width);
-            compare(button.y, 9);
-            compare(at(find(page, "displayTitleText"), panel)[0], 26);
+            verify(!Items.overlap(reset, Items.rectIn(find(page, "displayTitleText"), panel)), "title clear of reset");
+
+            const groups = [["brightnessIcon", "brightnessSlider", "brightnessLabel"],
+                            ["timeoutIcon", "timeoutSlider", "timeoutLabel"]];
+            const rects = [];
+            for (const group of groups) {
+                const [icon, slider, label] = group.map(name => Items.rectIn(find(page, name), panel));
+                compare(find(page, group[1]).width, 400);
+                for (const r of [icon, slider, label]) {
+                    verify(r.x >= 0 && r.right <= panel.width && r.bottom <= panel.height,
+                           group + ": inside the panel");
+                    verify(r.y >= band.bottom, group + ": below the header band");
+                    rects.push(r);
+                }
+                verify(icon.right <= slider.x, group + ": icon left of its slider");
+                verify(label.y >= slider.bottom, group + ": label under its slider");
+                compare(label.x, slider.x);
+            }
+            for (let i = 0; i < rects.length; ++i)
+                for (let j = i + 1; j < rects.length; ++j)
+                    verify(!Items.overlap(rects[i], rects[j]), "items " + i + " and " + j + " overlap");
+            const brightnessSlider = Items.rectIn(find(page, "brightnessSlider"), panel);
+            const timeoutIcon = Items.rectIn(find(page, "timeoutIcon"), panel);
+            verify(brightnessSlider.right < timeoutIcon.x, "the brightness group ends before the time-out group");
         }
 
         function test_timeoutTexts_data() {
