@@ -310,7 +310,8 @@ Item {
                 wait(at - elapsed)
                 elapsed = at
                 let result = round()
-                for (let retry = 0; retry < 5 && (result.bad > 0 || result.mean >= 0.02); ++retry)
+                // Under a sanitizer on a loaded machine a grab can still fall between two frames.
+                for (let retry = 0; retry < 10 && (result.bad > 0 || result.mean >= 0.02); ++retry)
                     result = round()
                 checkMatch(result, result.where)
             }
