@@ -164,7 +164,7 @@ private slots:
         QElapsedTimer waiting;
         waiting.start();
         while (!main.window->property("appConnected").toBool() && waiting.elapsed() < kConnectTimeoutMs)
-            QTest::qWait(5);
+            QTest::qWait(5); // a fine poll: the time from the connection on is measured
         QVERIFY(main.window->property("appConnected").toBool());
         QElapsedTimer sinceConnected;
         sinceConnected.start();

@@ -414,7 +414,7 @@ private slots:
             QVERIFY(host.send(0x20, 0x01) > 0);
         }
         QTRY_COMPARE(bank.openHandles(), 0);
-        QTest::qWait(150);
+        QTest::qWait(150); // past the 80 ms latency: the closed handle's answer is due by now
         Host again;
         QVERIFY(again.dev);
         QVERIFY(again.read(200).isEmpty());

@@ -145,7 +145,7 @@ private:
         bank->clearRecords();
         for (const TimeReply& r : replies) {
             if (r.delayMs > 0)
-                QTest::qWait(r.delayMs);
+                QTest::qWait(r.delayMs); // the reply's own lateness, which is the case under test
             reply(r);
         }
         if (!QTest::qWaitFor([&] { return mark.count("onUdpDataRecv: Received from:") == replies.size(); }, 5000))

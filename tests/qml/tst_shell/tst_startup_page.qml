@@ -307,7 +307,7 @@ Item {
             }
             let elapsed = 0
             for (const at of [300, 700, 1300, 1900, 2600]) {
-                wait(at - elapsed)
+                wait(at - elapsed) // on to the next point of the course to compare
                 elapsed = at
                 let result = round()
                 // Under a sanitizer on a loaded machine a grab can still fall between two frames.
