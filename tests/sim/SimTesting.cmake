@@ -17,7 +17,7 @@ function(tessaravolt_add_sim_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_test(NAME ${name} COMMAND ${TESSARAVOLT_UMOCKDEV_WRAPPER} $<TARGET_FILE:${name}>)
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
+    set(T_TIMEOUT ${TESSARAVOLT_TEST_TIMEOUT})
   endif()
   # The preload comes before a sanitizer runtime in the library list.
   set(sim_env "ASAN_OPTIONS=${asan_options}:verify_asan_link_order=0")
