@@ -657,6 +657,8 @@ private slots:
             const QString name = c.what + (c.unplug ? QStringLiteral(", unplugged") : QStringLiteral(", page left"));
             if (c.what.startsWith(QLatin1String("dialog"))) {
                 openDialog();
+                if (QTest::currentTestFailed())
+                    return;
                 if (c.what == openFilterList) {
                     QQuickItem* filters = nullptr;
                     for (QQuickItem* i : main.window->findChildren<QQuickItem*>())
@@ -685,7 +687,7 @@ private slots:
             changed = false;
             if (c.unplug) {
                 bank.unplug();
-                QTRY_COMPARE_WITH_TIMEOUT(main.pageType(), QStringLiteral("StartupPage"), 5000);
+                QTRY_COMPARE_WITH_TIMEOUT(main.pageType(), QStringLiteral("StartupPage"), 10000);
             } else {
                 main.window->setProperty("currentPage", 1);
                 QCOMPARE(main.pageType(), QStringLiteral("PowerPage"));
@@ -717,6 +719,8 @@ private slots:
         }
         // The new page's dialog opens and shows.
         openDialog();
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(!shownOverPages(main.window).isEmpty());
     }
 };
