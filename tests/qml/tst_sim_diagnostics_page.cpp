@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMetaMethod>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <functional>
 #include <limits>
 
 Q_IMPORT_QML_PLUGIN(TessaravoltPlugin)
@@ -59,6 +61,48 @@ QStringList visibleTexts(QQuickWindow* window)
                 out << text.toString();
     return out;
 }
+
+// What the window shows over its pages: open popups, dialogs and their dimmers, one line each.
+QStringList shownOverPages(QQuickWindow* window)
+{
+    QStringList out;
+    for (QQuickItem* child : window->contentItem()->childItems()) {
+        if (!child->inherits("QQuickOverlay"))
+            continue;
+        for (QQuickItem* shown : child->childItems()) {
+            if (!shown->isVisible())
+                continue;
+            QStringList texts;
+            for (QQuickItem* item : tessaravolt::test::descendants(shown))
+                if (item->isVisible())
+                    if (const QString text = item->property("text").toString(); !text.isEmpty())
+                        texts << text;
+            out << QString::fromLatin1(shown->metaObject()->className()) + QLatin1Char(' ') + shown->objectName()
+                    + QStringLiteral(" [") + texts.join(QLatin1String(", ")) + QLatin1Char(']');
+        }
+    }
+    return out;
+}
+
+// Runs a function whenever an object emits a signal given by its signature, as it emits it.
+class SignalWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    SignalWatcher(QObject* sender, const char* signal, std::function<void()> onSignal)
+        : m_onSignal(std::move(onSignal))
+    {
+        const QMetaMethod emitted = sender->metaObject()->method(sender->metaObject()->indexOfSignal(signal));
+        connect(sender, emitted, this, metaObject()->method(metaObject()->indexOfSlot("emitted()")));
+    }
+
+private slots:
+    void emitted() { m_onSignal(); }
+
+private:
+    std::function<void()> m_onSignal;
+};
 
 QDir screenshotDir()
 {
@@ -558,6 +602,126 @@ private slots:
                           ok->mapToScene(QPointF(ok->width() / 2, ok->height() / 2)).toPoint());
         QTRY_VERIFY(!failed->property("visible").toBool());
         QVERIFY(!QFileInfo::exists(documents + QStringLiteral("/gone")));
+    }
+
+    // The page's save dialog (with its filter list open), its replace question and its save-failed
+    // message go with the page: nothing of them is left over the start page when the power bank is
+    // lost, nor over another page the user chooses, not even for the moment the next page takes
+    // the old one's place; after a reconnection Generate Report works again.
+    void dialogsCloseWithThePage()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+        const QUrl existing = QUrl::fromLocalFile(home.filePath(QStringLiteral("kept.pdf")));
+        {
+            QFile file(existing.toLocalFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("kept");
+        }
+
+        SimulatedPowerBank bank(SimulatedPowerBank::demoModel(), supportedIdentity());
+        const DiagnosticsWindow main = connectedOnDiagnostics();
+        QVERIFY(main.window);
+        QVERIFY(main.connected());
+        QCOMPARE(main.pageType(), QStringLiteral("DiagnosticsPage"));
+        QStringList shownAtChange;
+        bool changed = false;
+        SignalWatcher atChange(main.item("pageLoader"), "itemChanged()", [&] {
+            if (!changed)
+                shownAtChange = shownOverPages(main.window);
+            changed = true;
+        });
+
+        const auto openDialog = [&] {
+            QQuickItem* button = main.item("generateReportButton");
+            QVERIFY(button);
+            QVERIFY(waitForFrame(main.window));
+            QTest::mouseClick(main.window, Qt::LeftButton, {},
+                              button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+            QObject* dialog = main.page()->findChild<QObject*>(QStringLiteral("pdfSaveDialog"));
+            QVERIFY(dialog);
+            QTRY_VERIFY(dialog->property("visible").toBool());
+        };
+        const QString openFilterList = QStringLiteral("dialog with its filter list");
+        const struct
+        {
+            QString what;
+            bool unplug;
+        } cases[] = {{QStringLiteral("dialog"), true},   {openFilterList, true},
+                     {QStringLiteral("question"), true}, {QStringLiteral("message"), true},
+                     {QStringLiteral("dialog"), false},  {QStringLiteral("question"), false}};
+        for (const auto& c : cases) {
+            const QString name = c.what + (c.unplug ? QStringLiteral(", unplugged") : QStringLiteral(", page left"));
+            if (c.what.startsWith(QLatin1String("dialog"))) {
+                openDialog();
+                if (QTest::currentTestFailed())
+                    return;
+                if (c.what == openFilterList) {
+                    QQuickItem* filters = nullptr;
+                    for (QQuickItem* i : main.window->findChildren<QQuickItem*>())
+                        if (i->isVisible() && i->inherits("QQuickComboBox"))
+                            filters = i;
+                    QVERIFY2(filters, qPrintable(name));
+                    QVERIFY(waitForFrame(main.window));
+                    const qsizetype before = shownOverPages(main.window).size();
+                    QTest::mouseClick(
+                        main.window, Qt::LeftButton, {},
+                        filters->mapToScene(QPointF(filters->width() / 2, filters->height() / 2)).toPoint());
+                    QTRY_VERIFY2(shownOverPages(main.window).size() > before, qPrintable(name));
+                }
+            } else {
+                const QUrl chosen = c.what == QLatin1String("question")
+                    ? existing
+                    : QUrl::fromLocalFile(home.filePath(QStringLiteral("gone/report")));
+                QVERIFY(QMetaObject::invokeMethod(main.page(), "saveChosenReport", Q_ARG(QVariant, chosen)));
+                QObject* popup =
+                    main.object(c.what == QLatin1String("question") ? "reportReplaceConfirm" : "reportSaveFailed");
+                QVERIFY(popup);
+                QTRY_VERIFY2(popup->property("visible").toBool(), qPrintable(name));
+            }
+            QVERIFY2(!shownOverPages(main.window).isEmpty(), qPrintable(name));
+
+            changed = false;
+            if (c.unplug) {
+                bank.unplug();
+                QTRY_COMPARE_WITH_TIMEOUT(main.pageType(), QStringLiteral("StartupPage"), 10000);
+            } else {
+                main.window->setProperty("currentPage", 1);
+                QCOMPARE(main.pageType(), QStringLiteral("PowerPage"));
+            }
+            QVERIFY2(changed, qPrintable(name));
+            QVERIFY2(shownAtChange.isEmpty(), qPrintable(name + QStringLiteral(": ") + shownAtChange.join("; ")));
+            QVERIFY(waitForFrame(main.window));
+            QVERIFY2(shownOverPages(main.window).isEmpty(),
+                     qPrintable(name + QStringLiteral(": ") + shownOverPages(main.window).join("; ")));
+            QCOMPARE(QFile(existing.toLocalFile()).size(), qint64(4));
+
+            if (c.unplug) {
+                for (const bool english : {true, false}) {
+                    if (I18n::instance()->isEn() != english)
+                        I18n::instance()->toggleLanguage();
+                    QVERIFY(waitForFrame(main.window));
+                    QVERIFY2(shownOverPages(main.window).isEmpty(), qPrintable(name));
+                    QString picture = QStringLiteral("sim-unplugged-") + c.what + (english ? "-en.png" : "-zh.png");
+                    picture.replace(QLatin1Char(' '), QLatin1Char('-'));
+                    QVERIFY(main.window->grabWindow().save(screenshotDir().filePath(picture)));
+                }
+                tessaravolt::test::useEnglish();
+                QVERIFY(bank.plug());
+                QTRY_VERIFY_WITH_TIMEOUT(main.connected(), tessaravolt::test::kConnectTimeoutMs);
+            } else {
+                main.window->setProperty("currentPage", 4);
+            }
+            QCOMPARE(main.pageType(), QStringLiteral("DiagnosticsPage"));
+        }
+        // The new page's dialog opens and shows.
+        openDialog();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(!shownOverPages(main.window).isEmpty());
     }
 };
 
