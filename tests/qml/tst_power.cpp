@@ -1,3 +1,5 @@
+#include "support/animation_clock.h"
+
 #include <QDir>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -14,6 +16,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        tessaravolt::test::exposeAnimationClock(engine);
         const QString dir = QDir::current().absoluteFilePath(QStringLiteral("power-screenshots"));
         QDir().mkpath(dir);
         engine->rootContext()->setContextProperty(QStringLiteral("powerScreenshotDir"), dir);

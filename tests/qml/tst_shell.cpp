@@ -1,3 +1,5 @@
+#include "support/animation_clock.h"
+
 #include <QFile>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -35,6 +37,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        tessaravolt::test::exposeAnimationClock(engine);
         engine->rootContext()->setContextProperty(QStringLiteral("APP_VERSION_UNDER"), QStringLiteral("1_0_8"));
     }
 

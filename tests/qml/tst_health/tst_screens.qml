@@ -28,7 +28,14 @@ Item {
             compare(I18n.isEn, english);
         }
 
+        // The heart beats and the cycle symbol turns on a held clock: the pictures show them at rest,
+        // as the page's first frame does.
+        function init() {
+            animationClock.hold();
+        }
+
         function cleanup() {
+            animationClock.release();
             setEnglish(true);
         }
 
