@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Shapes
+import Tessaravolt
 
 Item {
     id: coilLoading
@@ -7,7 +8,7 @@ Item {
     readonly property real size: 186.68
     // Held while the window is minimised or hidden, so that nothing ticks for a picture nobody sees;
     // the course goes on from where it stood when the window returns.
-    readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
+    readonly property bool onHold: Theme.windowAway(Window.visibility)
 
     // Where the scene graph draws on the CPU, stroking the four arcs anew costs far less than turning
     // finished pictures, which the raster engine resamples pixel by pixel; where a GPU draws, turning

@@ -1,4 +1,5 @@
 import QtQuick
+import Tessaravolt
 
 // The cycle symbol: a dashed ring that turns half a turn, rests, and starts again from 0, under
 // fixed rails and arrows.
@@ -8,6 +9,9 @@ Item {
 
     Image {
         id: ring
+
+        readonly property bool onHold: Theme.windowAway(Window.visibility)
+
         x: 5.80
         y: 6.25
         width: 123
@@ -17,6 +21,7 @@ Item {
         SequentialAnimation on rotation {
             loops: Animation.Infinite
             running: true
+            paused: running && ring.onHold
             NumberAnimation {
                 from: 0
                 to: 180

@@ -19,8 +19,8 @@ PageShell {
 
     readonly property string flowState: PowerData.flowState(root.hasInput, root.hasOutput)
     readonly property int cardCount: root.sortedIndexList.length
-    // The moving parts hold still while the window is minimised or hidden; the polls go on.
-    readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
+    // The polls go on while the window is away; the moving parts hold still.
+    readonly property bool onHold: Theme.windowAway(Window.visibility)
 
     function requestPortInfo() {
         const requests = PowerData.portRequests(root.portCount)

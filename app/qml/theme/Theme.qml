@@ -43,6 +43,12 @@ QtObject {
     readonly property int pageMargin: 60
     readonly property int panelRadius: 16
 
+    // The moving parts hold still while their window is minimised or hidden: nothing ticks for a
+    // picture nobody sees.
+    function windowAway(visibility) {
+        return visibility === Window.Minimized || visibility === Window.Hidden
+    }
+
     function defaultFileName(prefix) {
         return fileNameAt(prefix, new Date())
     }

@@ -202,6 +202,33 @@ Item {
             fuzzyCompare(ring.rotation - r0, 36, 0.5, "ring turned");
         }
 
+        // Minimised or hidden, the heart and the cycle symbol hold still and go on from there.
+        function test_heldWhileTheWindowIsAway_data() {
+            return [
+                { tag: "minimised", visibility: Window.Minimized },
+                { tag: "hidden", visibility: Window.Hidden },
+            ];
+        }
+
+        function test_heldWhileTheWindowIsAway(data) {
+            animationClock.hold();
+            const page = createPage();
+            const heart = H.named(page, "heartImage");
+            const ring = H.all(page, i => i.source !== undefined && H.fileName(i.source) === "circle_routing.svg")[0];
+            verify(animationClock.run(100));
+            const window = stage.Window.window;
+            window.visibility = data.visibility;
+            tryCompare(heart, "onHold", true);
+            const held = [heart.scale, ring.rotation];
+            verify(animationClock.run(1000));
+            compare([heart.scale, ring.rotation], held);
+            window.visibility = Window.Windowed;
+            tryCompare(heart, "onHold", false);
+            verify(animationClock.run(100));
+            verify(heart.scale !== held[0], "the beat goes on: " + heart.scale);
+            verify(ring.rotation > held[1], "the ring turns on: " + ring.rotation);
+        }
+
         function test_maxIndex_data() {
             return [
                 { tag: "none", counts: [], maxIndex: 0, rows: "", content: 100, scrolling: false },

@@ -80,13 +80,18 @@ Rectangle {
             height: 78.78
 
             Image {
+                id: heart
                 objectName: "heartImage"
+
+                readonly property bool onHold: Theme.windowAway(Window.visibility)
+
                 anchors.fill: parent
                 source: "../../assets/battery_heart.svg"
 
                 SequentialAnimation on scale {
                     loops: Animation.Infinite
                     running: true
+                    paused: running && heart.onHold
                     NumberAnimation {
                         to: 0.85
                         duration: 220

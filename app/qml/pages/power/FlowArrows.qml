@@ -1,4 +1,5 @@
 import QtQuick
+import Tessaravolt
 
 // The arrows between the charge and the totals: which way the power flows, fading in and out. Nothing
 // is loaded while no port carries power.
@@ -16,7 +17,7 @@ Loader {
         id: fadingImage
 
         property bool fadeOut: false
-        readonly property bool onHold: Window.visibility === Window.Minimized || Window.visibility === Window.Hidden
+        readonly property bool onHold: Theme.windowAway(Window.visibility)
 
         opacity: fadeOut ? 1 : 0
 
