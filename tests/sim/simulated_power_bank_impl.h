@@ -151,6 +151,9 @@ struct SimulatedPowerBank::Impl
     void reapClients(); // `mutex` held
     void releaseClients();
     int pendingForHost() const;
+    // `mutex` held. The whole of `bytes` on the line, or nothing when it is full.
+    enum class LineWrite { Written, Full };
+    LineWrite putOnLine(const char* bytes, size_t size);
     bool writeToLine(const Outgoing& item); // `mutex` held; false when the line is full
     void recordAnswer(const Outgoing& item);
     void serve(); // the serving thread
