@@ -260,6 +260,21 @@ SimulatedPowerBank::Impl::LineWrite SimulatedPowerBank::Impl::putOnLine(const ch
     return LineWrite::Written;
 }
 
+void SimulatedPowerBank::Impl::waitUntilPassedOn(int bytes)
+{
+    // Raw mode passes at most this much to the reading side; the rest waits in the line.
+    constexpr int kReadSideHolds = 4095;
+    if (slaveFd < 0)
+        return;
+    bytes = std::min(bytes, kReadSideHolds);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (pendingForHost() < bytes) {
+        if (Clock::now() > deadline)
+            lineFailed("the line did not pass a report on", ETIMEDOUT);
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}
+
 bool SimulatedPowerBank::Impl::writeToLine(const Outgoing& item)
 {
     if (queuedDelivery) {
@@ -275,6 +290,7 @@ bool SimulatedPowerBank::Impl::writeToLine(const Outgoing& item)
         return false;
     readCallsAtWrite = readCalls;
     inFlight = true;
+    waitUntilPassedOn(int(item.report.size()));
     recordAnswer(item);
     return true;
 }
@@ -366,6 +382,8 @@ void SimulatedPowerBank::Impl::serve()
             outgoing.pop_front();
         } while (queuedDelivery && !outgoing.empty() && !outgoing.front().report.isEmpty()
                  && outgoing.front().due <= now);
+        if (queuedDelivery)
+            waitUntilPassedOn(int(line.size()));
         if (full) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
