@@ -2,14 +2,19 @@
 
 // The link's turns as they end, from the moment a LinkTurns is made until it goes, for tests that
 // count what the link does in its own steps: how many turns read before a write, what one turn
-// read, whether everything queued has gone out. Turns of later connections follow on.
+// read, whether everything queued has gone out, whether a turn left reports waiting. Turns of
+// later connections follow on.
 
 #include "transport/hid_bridge.h"
 
 #include <QList>
+#include <QString>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
 #include <mutex>
+#include <utility>
 
 namespace tessaravolt::test {
 
@@ -19,9 +24,21 @@ public:
     // Long enough that only a link that stopped turning misses it: a turn takes 30 ms.
     static constexpr int kHangMs = 30000;
 
-    LinkTurns()
+    struct Turn : transport::HidLinkTurn
     {
-        transport::HidBridge::instance()->setTurnObserverForTesting([this](const transport::HidLinkTurn& turn) {
+        int waitingAfter = 0; // reports waiting for the link when the turn ended, if asked
+    };
+
+    // `reportsWaiting`, when given, tells at the end of every turn how many reports wait on the
+    // device's side (the simulator's reportsWaiting()); it runs on the link's worker.
+    explicit LinkTurns(std::function<int()> reportsWaiting = {})
+        : m_reportsWaiting(std::move(reportsWaiting))
+    {
+        transport::HidBridge::instance()->setTurnObserverForTesting([this](const transport::HidLinkTurn& link) {
+            Turn turn;
+            static_cast<transport::HidLinkTurn&>(turn) = link;
+            if (m_reportsWaiting)
+                turn.waitingAfter = m_reportsWaiting();
             std::lock_guard lock(m_mutex);
             m_turns << turn;
         });
@@ -30,7 +47,7 @@ public:
     LinkTurns(const LinkTurns&) = delete;
     LinkTurns& operator=(const LinkTurns&) = delete;
 
-    QList<transport::HidLinkTurn> all() const
+    QList<Turn> all() const
     {
         std::lock_guard lock(m_mutex);
         return m_turns;
@@ -65,9 +82,27 @@ public:
             timeoutMs);
     }
 
+    // A turn reads every report that waits, up to kMaxReportsPerTurn: what waited when one turn
+    // ended is still there when the next begins, and only the link takes it. Empty when every turn
+    // did so, else the first turn that did not. Needs `reportsWaiting`.
+    QString turnThatLeftReportsWaiting() const
+    {
+        const QList<Turn> turns = all();
+        for (qsizetype i = 1; i < turns.size(); ++i) {
+            const int due = std::min(turns[i - 1].waitingAfter, transport::kMaxReportsPerTurn);
+            if (turns[i].reportsRead < due && !turns[i].readFailed)
+                return QStringLiteral("turn %1 read %2 of the %3 waiting")
+                    .arg(i)
+                    .arg(turns[i].reportsRead)
+                    .arg(turns[i - 1].waitingAfter);
+        }
+        return {};
+    }
+
 private:
+    std::function<int()> m_reportsWaiting;
     mutable std::mutex m_mutex;
-    QList<transport::HidLinkTurn> m_turns;
+    QList<Turn> m_turns;
 };
 
 } // namespace tessaravolt::test

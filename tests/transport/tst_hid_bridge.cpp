@@ -226,7 +226,7 @@ private slots:
         bank.setSilent(true);
         bank.setQueuedDelivery(queued);
         LinkSignals seen(bridge);
-        LinkTurns turns;
+        LinkTurns turns([&bank] { return bank.reportsWaiting(); });
         bank.setFlood(500);
         QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, LinkTurns::kHangMs));
         bank.clearRecords();
@@ -256,7 +256,10 @@ private slots:
                      qPrintable(QStringLiteral("%1 turns read before write %2").arg(reading).arg(w)));
         }
 
-        // Once the flood stops, everything sent is read: nothing piles up on the line.
+        // Queued, the reports do not pile up: every turn reads all that waited when the one before
+        // it ended. And once the flood stops, everything sent is read.
+        const QString leftWaiting = turns.turnThatLeftReportsWaiting();
+        QVERIFY2(leftWaiting.isEmpty(), qPrintable(leftWaiting));
         bank.setFlood(0);
         QVERIFY(bank.waitUntil(
             [&] {
