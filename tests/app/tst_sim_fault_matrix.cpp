@@ -214,13 +214,8 @@ private slots:
 
         // From here only the answers sent below reach the program.
         bank.setSilent(true);
-        // Answers already on their way arrive before the spies are set: the program has read the
-        // last one, and a few 30 ms turns hand it to the service.
-        QVERIFY(bank.waitUntil([&] {
-            const auto answers = bank.answers();
-            return answers.isEmpty() || answers.last().readMsSinceStart >= 0;
-        }));
-        QTest::qWait(100);
+        // Answers already on their way arrive before the spies are set.
+        QVERIFY(tessaravolt::test::settle(bank));
         const int cellRequests = int(bank.requestsFor(0x10, 0x0A).size());
         AllSignals spies(service);
 

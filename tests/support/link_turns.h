@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <utility>
@@ -34,6 +35,9 @@ public:
     explicit LinkTurns(std::function<int()> reportsWaiting = {})
         : m_reportsWaiting(std::move(reportsWaiting))
     {
+        // The link has one observer: a second LinkTurns would silently end the first one's record.
+        if (live().fetch_add(1) != 0)
+            qFatal("LinkTurns: one at a time");
         transport::HidBridge::instance()->setTurnObserverForTesting([this](const transport::HidLinkTurn& link) {
             Turn turn;
             static_cast<transport::HidLinkTurn&>(turn) = link;
@@ -43,7 +47,11 @@ public:
             m_turns << turn;
         });
     }
-    ~LinkTurns() { transport::HidBridge::instance()->setTurnObserverForTesting({}); }
+    ~LinkTurns()
+    {
+        transport::HidBridge::instance()->setTurnObserverForTesting({});
+        live().fetch_sub(1);
+    }
     LinkTurns(const LinkTurns&) = delete;
     LinkTurns& operator=(const LinkTurns&) = delete;
 
@@ -100,6 +108,12 @@ public:
     }
 
 private:
+    static std::atomic<int>& live()
+    {
+        static std::atomic<int> count{0};
+        return count;
+    }
+
     std::function<int()> m_reportsWaiting;
     mutable std::mutex m_mutex;
     QList<Turn> m_turns;
