@@ -149,6 +149,26 @@ void HidBridge::setWallClockForTesting(std::function<int64_t()> clock)
     wallClock = std::move(clock);
 }
 
+void HidBridge::setTurnObserverForTesting(std::function<void(const HidLinkTurn&)> observer)
+{
+    std::lock_guard lock(turnObserverMutex);
+    turnObserver = std::move(observer);
+    turnObserved.store(static_cast<bool>(turnObserver));
+}
+
+void HidBridge::tellTurn(HidLinkTurn& turn)
+{
+    if (!turnObserved.load(std::memory_order_relaxed))
+        return;
+    {
+        std::lock_guard lock(queueMutex);
+        turn.reportsQueued = requestQueue.foregroundQueue.size() + requestQueue.backgroundQueue.size();
+    }
+    std::lock_guard lock(turnObserverMutex);
+    if (turnObserver)
+        turnObserver(turn);
+}
+
 SteadyClock::time_point HidBridge::backoffNow() const
 {
     return backoffClock ? backoffClock() : SteadyClock::now();
@@ -189,11 +209,10 @@ void HidBridge::taskLoop()
         return readsSinceWrite == kMaxReadsBeforeWrite;
     };
     while (connectedFlag.load()) {
-        int reports = 0;
-        bool readFailed = false;
+        HidLinkTurn turn;
         bool closed = false;
         bool lost = false;
-        while (reports < kMaxReportsPerTurn) {
+        while (turn.reportsRead < kMaxReportsPerTurn) {
             int n = 0;
             {
                 std::lock_guard lock(deviceMutex);
@@ -209,7 +228,7 @@ void HidBridge::taskLoop()
                 logLine(QStringLiteral("taskLoop onPacket: size=%1").arg(n));
                 lastWriteMs = 0;
                 emit dataReceived(QByteArray(reinterpret_cast<const char*>(buffer), n));
-                ++reports;
+                ++turn.reportsRead;
                 continue;
             }
             const uint32_t code = lastHidError();
@@ -224,7 +243,7 @@ void HidBridge::taskLoop()
             }
             // A failing read may fail again at once: the rest waits for the next turn.
             logLine(QStringLiteral("taskLoop: read packet err  ") + text);
-            readFailed = true;
+            turn.readFailed = true;
             break;
         }
         if (closed)
@@ -235,17 +254,18 @@ void HidBridge::taskLoop()
             break;
         }
         bool mayWrite = false;
-        if (reports > 0 || readFailed) {
+        if (turn.reportsRead > 0 || turn.readFailed) {
             mayWrite = countRead();
         } else {
             readsSinceWrite = 0;
             mayWrite = true;
         }
-        if (mayWrite && writeQueuedData()) {
+        if (mayWrite && writeQueuedData(turn)) {
             connectedFlag.store(false);
             reason = QStringLiteral("device_disconnected");
             break;
         }
+        tellTurn(turn);
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
 
@@ -265,7 +285,7 @@ void HidBridge::taskLoop()
     emit connectedChanged(false);
 }
 
-bool HidBridge::writeQueuedData()
+bool HidBridge::writeQueuedData(HidLinkTurn& turn)
 {
     const int64_t now = wallClock ? wallClock() : wallClockMs();
     // Unsigned, so a wall clock that stepped backwards lets the next write through at once.
@@ -296,8 +316,11 @@ bool HidBridge::writeQueuedData()
     const int result = hidWriteReport(device, packet.bytes.data(), packet.bytes.size());
     if (result >= 0) {
         lock.unlock();
-        if (result > 0)
+        if (result > 0) {
             lastWriteMs = now;
+            turn.wrote = true;
+            turn.wroteAtMs = now;
+        }
         return false;
     }
     const uint32_t code = lastHidError();

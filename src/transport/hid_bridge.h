@@ -66,6 +66,16 @@ inline constexpr int kMaxReadsBeforeWrite = 4;
 // keep a turn from ending. A hidraw node keeps 64 reports per open handle.
 inline constexpr int kMaxReportsPerTurn = 64;
 
+// One turn of the link's worker, as a test that counts in turns sees it.
+struct HidLinkTurn
+{
+    int reportsRead = 0;
+    bool readFailed = false;
+    bool wrote = false;       // a queued report went out
+    int64_t wroteAtMs = 0;    // the write spacing's clock when it did
+    size_t reportsQueued = 0; // left in both queues when the turn ended
+};
+
 // The process-wide link to the one open power bank: discovery and probe, the worker thread that
 // reads input reports and writes the two paced write queues, and the unplug detection.
 class HidBridge : public QObject
@@ -88,6 +98,10 @@ public:
     void setBackoffClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
     void setWallClockForTesting(std::function<int64_t()> clock);
     const ProbeBackoffCache& backoffCacheForTesting() const { return probeBackoffCache; }
+    // Test support: called on the worker at the end of every turn, after its write and before its
+    // sleep, while the next turn waits. May be set or cleared at any time; once cleared, it is no
+    // longer running and is not called again.
+    void setTurnObserverForTesting(std::function<void(const HidLinkTurn&)> observer);
 
 signals:
     void connectedChanged(bool connected);
@@ -99,7 +113,8 @@ private:
 
     void closeDeviceImpl(bool clearBackoff);
     void taskLoop();
-    bool writeQueuedData();
+    bool writeQueuedData(HidLinkTurn& turn);
+    void tellTurn(HidLinkTurn& turn);
     void logConnectFailureOnce(const QString& reason, uint64_t enumerated, uint64_t matched, uint64_t deferred,
                                uint64_t attempts, std::optional<DeviceId> lastDevice, const QString& error,
                                int64_t elapsedMs);
@@ -123,6 +138,9 @@ private:
     std::vector<ProbeCacheKey> permissionDeniedTold;
     std::function<std::chrono::steady_clock::time_point()> backoffClock;
     std::function<int64_t()> wallClock;
+    std::atomic<bool> turnObserved{false};
+    std::mutex turnObserverMutex;
+    std::function<void(const HidLinkTurn&)> turnObserver;
 };
 
 } // namespace tessaravolt::transport

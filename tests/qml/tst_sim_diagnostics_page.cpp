@@ -185,10 +185,8 @@ struct DiagnosticsWindow : tessaravolt::test::LoadedMain
         if (!QTest::qWaitFor([&] { return handled.count() > 0 && HidBridge::instance()->backgroundQueueDepth() == 0; },
                              5000))
             return false;
-        // The worker takes a request off the queue a moment before the device receives it; a few
-        // 30 ms turns let the last one arrive, and give a request that must not come time to show.
-        QTest::qWait(150);
-        return true;
+        // Every request queued has reached the device, and one that must not come would have.
+        return tessaravolt::test::settle(bank);
     }
 };
 

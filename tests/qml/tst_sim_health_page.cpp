@@ -11,7 +11,6 @@
 #include "transport/hid_bridge.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -34,12 +33,8 @@ const bool kFixedLanguage = [] {
     return true;
 }();
 
-constexpr qint64 kFirstValuesWithinMs = 2000;
-// The sidebar asks for the current event every second; the answer takes a few link turns more,
-// and more again on a loaded machine.
-constexpr qint64 kEventShownWithinMs = 2000;
-
 using tessaravolt::test::descendants;
+using tessaravolt::test::kMustShowMs;
 
 QQuickItem* named(QQuickItem* root, const QString& name)
 {
@@ -139,8 +134,6 @@ private slots:
         QVERIFY(tessaravolt::test::showConnected(main));
 
         main.clickTab(2);
-        QElapsedTimer sinceOpened;
-        sinceOpened.start();
         QTRY_VERIFY(main.health().page);
 
         // Pack 29.1 °C: 29° and 84° (from the unrounded value); four cells and their total.
@@ -153,11 +146,9 @@ private slots:
             rows << QStringLiteral("Cell %1=%2").arg(cell.index).arg(voltageText(cell.voltageMv));
         }
         rows[0] = QStringLiteral("Total=") + QString::number(total / 1000.0, 'f', 2) + QStringLiteral(" V");
-        QTRY_COMPARE_WITH_TIMEOUT(main.health().numbers(), QStringLiteral("98% 37 84\u00B0 29\u00B0"), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(main.health().rows(), rows.join(QLatin1Char(' ')), 5000);
-        const qint64 shownAfter = sinceOpened.elapsed();
-        qInfo("device values shown %lld ms after opening the tab", shownAfter);
-        QVERIFY2(shownAfter < kFirstValuesWithinMs, qPrintable(QStringLiteral("%1 ms").arg(shownAfter)));
+        // How soon after opening the tab, and how soon a fault shows below, bench_sim_pages measures.
+        QTRY_COMPARE_WITH_TIMEOUT(main.health().numbers(), QStringLiteral("98% 37 84\u00B0 29\u00B0"), kMustShowMs);
+        QTRY_COMPARE_WITH_TIMEOUT(main.health().rows(), rows.join(QLatin1Char(' ')), kMustShowMs);
         QVERIFY(!main.health().warning());
         QCOMPARE(main.health().faultTitle(), QStringLiteral("System Check Complete"));
 
@@ -165,20 +156,15 @@ private slots:
         QVERIFY(!bank.requestsFor(0x20, 0x02).isEmpty());
         QVERIFY(!bank.requestsFor(0x20, 0x03).isEmpty());
         const int cellPolls = bank.requestsFor(0x30, 0x00).size();
-        QVERIFY(bank.waitForRequest(0x30, 0x00, cellPolls + 2, 3000));
+        QVERIFY(bank.waitForRequest(0x30, 0x00, cellPolls + 2, kMustShowMs));
 
-        // The device reports its longest fault: the panel switches within about a second.
+        // The device reports its longest fault: the panel switches at the sidebar's next poll.
         bank.update([](SimulatedPowerBank::Model& m) {
             m.currentEvent.type = 1;
             m.currentEvent.info = 3;
         });
-        QElapsedTimer sinceRaised;
-        sinceRaised.start();
-        QTRY_VERIFY_WITH_TIMEOUT(main.health().warning(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(main.health().warning(), kMustShowMs);
         QTRY_COMPARE(main.health().faultTitle(), QStringLiteral("Under Voltage Protection"));
-        const qint64 faultAfter = sinceRaised.elapsed();
-        qInfo("fault shown %lld ms after the device raised it", faultAfter);
-        QVERIFY2(faultAfter < kEventShownWithinMs, qPrintable(QStringLiteral("%1 ms").arg(faultAfter)));
 
         QVERIFY(tessaravolt::test::waitForFrame(main.window));
         const QDir dir = screenshotDir();
@@ -206,20 +192,17 @@ private slots:
 
         // And back to normal operation.
         bank.update([](SimulatedPowerBank::Model& m) { m.currentEvent.type = 0; });
-        QElapsedTimer sinceCleared;
-        sinceCleared.start();
-        QTRY_VERIFY_WITH_TIMEOUT(!main.health().warning(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main.health().warning(), kMustShowMs);
         QTRY_COMPARE(main.health().faultTitle(), QStringLiteral("System Check Complete"));
-        QVERIFY2(sinceCleared.elapsed() < kEventShownWithinMs, qPrintable(QString::number(sinceCleared.elapsed())));
 
-        // A visit starts anew: leave and come back, the values are there again at once from the
-        // service's caches and the next answers.
+        // A visit starts anew: leave and come back, the values are there again from the service's
+        // caches and the next answers.
         main.clickTab(1);
         QTRY_VERIFY(!main.health().page);
         main.clickTab(2);
         QTRY_VERIFY(main.health().page);
-        QTRY_COMPARE_WITH_TIMEOUT(main.health().numbers(), QStringLiteral("98% 37 84\u00B0 29\u00B0"), 2000);
-        QTRY_COMPARE_WITH_TIMEOUT(main.health().rows(), rows.join(QLatin1Char(' ')), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(main.health().numbers(), QStringLiteral("98% 37 84\u00B0 29\u00B0"), kMustShowMs);
+        QTRY_COMPARE_WITH_TIMEOUT(main.health().rows(), rows.join(QLatin1Char(' ')), kMustShowMs);
     }
 };
 

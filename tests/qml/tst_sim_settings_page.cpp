@@ -285,8 +285,8 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(main.settings()->property(qPrintable(property)).toInt(), value);
         QVERIFY(bank->waitForRequest(0xA1, command, before + 1));
-        // A press sends one command: time for a second one to come, which none may.
-        QTest::qWait(150);
+        // A press sends one command: a second one would have reached the device by now.
+        QVERIFY(tessaravolt::test::settle(*bank));
         const auto sent = bank->requestsFor(0xA1, command).mid(before);
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent.first().payload, payload);
@@ -310,8 +310,8 @@ private slots:
             QTest::mouseMove(main.window, main.at(slider, x, x > 400 ? 90 : 30));
         QTest::mouseRelease(main.window, Qt::LeftButton, {}, main.at(slider, 430, 90));
         QVERIFY(bank->waitForRequest(0xA1, 0x03, before + 1 + moves, 10000));
-        // Time for a command beyond one a move to come, which none may.
-        QTest::qWait(200);
+        // A command beyond one a move would have reached the device by now.
+        QVERIFY(tessaravolt::test::settle(*bank));
         const QList<QByteArray> sent = payloads(bank->requestsFor(0xA1, 0x03).mid(before));
         QCOMPARE(sent.size(), 1 + moves);
         const QList<QByteArray> expected{QByteArray::fromHex("0a00"), QByteArray::fromHex("1e00"),

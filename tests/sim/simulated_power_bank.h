@@ -344,6 +344,8 @@ public:
     // Off (the default): one report in flight.
     void setQueuedDelivery(bool queued);
     int reportsWaiting() const; // queued delivery: sent and not yet read
+    // Nothing due or waiting to be sent (a flood sends on), and every report sent has been read.
+    bool deliveredAll() const;
 
     // What happened.
     QList<Request> requests() const;

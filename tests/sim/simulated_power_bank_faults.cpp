@@ -238,4 +238,13 @@ int SimulatedPowerBank::reportsWaiting() const
     return int(d->line.size());
 }
 
+bool SimulatedPowerBank::deliveredAll() const
+{
+    std::lock_guard lock(d->mutex);
+    const bool unsent = std::any_of(d->outgoing.begin(), d->outgoing.end(),
+                                    [](const Impl::Outgoing& o) { return !o.report.isEmpty(); });
+    return !unsent && d->line.empty()
+        && std::all_of(d->answers.begin(), d->answers.end(), [](const Answer& a) { return a.readMsSinceStart >= 0; });
+}
+
 } // namespace tessaravolt::sim

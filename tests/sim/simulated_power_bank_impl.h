@@ -151,7 +151,14 @@ struct SimulatedPowerBank::Impl
     void reapClients(); // `mutex` held
     void releaseClients();
     int pendingForHost() const;
+    // `mutex` held. The whole of `bytes` on the line, or nothing when it is full.
+    enum class LineWrite { Written, Full };
+    LineWrite putOnLine(const char* bytes, size_t size);
     bool writeToLine(const Outgoing& item); // `mutex` held; false when the line is full
+    // `mutex` held, so no read takes anything meanwhile: waits until the pty has passed `bytes` to
+    // the program's side. It does so a moment after the write, and until then the program's poll
+    // would find nothing waiting although the device has sent it.
+    void waitUntilPassedOn(int bytes);
     void recordAnswer(const Outgoing& item);
     void serve(); // the serving thread
     QByteArray describe(int number) const;

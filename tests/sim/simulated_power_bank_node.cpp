@@ -34,6 +34,14 @@ int rawIoctl(int fd, unsigned long request, void* arg)
     return static_cast<int>(syscall(SYS_ioctl, fd, request, arg));
 }
 
+// A report the line cannot take whole would reach the program cut, or not at all, with no sign of
+// it in the test: stop the process instead.
+[[noreturn]] void lineFailed(const char* what, int error)
+{
+    std::fprintf(stderr, "simulated power bank: %s (%s): a report would be lost\n", what, std::strerror(error));
+    std::abort();
+}
+
 } // namespace
 
 gboolean SimulatedPowerBank::Impl::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
@@ -126,10 +134,15 @@ gboolean SimulatedPowerBank::Impl::onRead(UMockdevIoctlBase*, UMockdevIoctlClien
         // and hand over the report whole, as hidraw's read() does.
         Impl::OnLine next = std::move(self->line.front());
         self->line.pop_front();
+        // A token left behind would reach the program as a one-byte report of its own.
         char token = 0;
         pollfd pfd{self->slaveFd, POLLIN, 0};
-        if (self->slaveFd >= 0 && poll(&pfd, 1, 100) > 0)
-            static_cast<void>(syscall(SYS_read, self->slaveFd, &token, 1));
+        if (self->slaveFd >= 0) {
+            if (poll(&pfd, 1, 1000) <= 0)
+                lineFailed("a queued report's token is not on the line", ETIMEDOUT);
+            if (syscall(SYS_read, self->slaveFd, &token, 1) != 1)
+                lineFailed("taking a queued report's token off the line failed", errno);
+        }
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         const int length = std::min(int(arg->data_len), int(next.report.size()));
         std::memcpy(arg->data, next.report.constData(), size_t(length));
@@ -220,23 +233,65 @@ int SimulatedPowerBank::Impl::pendingForHost() const
     return n;
 }
 
+SimulatedPowerBank::Impl::LineWrite SimulatedPowerBank::Impl::putOnLine(const char* bytes, size_t size)
+{
+    ssize_t n = write(masterFd, bytes, size);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return LineWrite::Full;
+    if (n < 0)
+        lineFailed("writing to the line failed", errno);
+    // Part of a report taken: the rest goes now, while the lock keeps the read handler, and with it
+    // the program's read, from taking the part alone.
+    size_t done = size_t(n);
+    while (done < size) {
+        pollfd pfd{masterFd, POLLOUT, 0};
+        const int ready = poll(&pfd, 1, 1000);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            lineFailed("the line took part of a report and no more", ready < 0 ? errno : ETIMEDOUT);
+        n = write(masterFd, bytes + done, size - done);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
+        if (n < 0)
+            lineFailed("writing the rest of a report to the line failed", errno);
+        done += size_t(n);
+    }
+    return LineWrite::Written;
+}
+
+void SimulatedPowerBank::Impl::waitUntilPassedOn(int bytes)
+{
+    // Raw mode passes at most this much to the reading side; the rest waits in the line.
+    constexpr int kReadSideHolds = 4095;
+    if (slaveFd < 0)
+        return;
+    bytes = std::min(bytes, kReadSideHolds);
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (pendingForHost() < bytes) {
+        if (Clock::now() > deadline)
+            lineFailed("the line did not pass a report on", ETIMEDOUT);
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}
+
 bool SimulatedPowerBank::Impl::writeToLine(const Outgoing& item)
 {
     if (queuedDelivery) {
         const char token = 1;
-        if (write(masterFd, &token, 1) != 1)
+        if (putOnLine(&token, 1) == LineWrite::Full)
             return false;
         line.push_back(OnLine{item.report, answersCleared + answers.size()});
         recordAnswer(item);
         return true;
     }
     // One report in flight: a pty would run two together.
+    if (putOnLine(item.report.constData(), size_t(item.report.size())) == LineWrite::Full)
+        return false;
     readCallsAtWrite = readCalls;
-    const ssize_t n = write(masterFd, item.report.constData(), size_t(item.report.size()));
-    if (n == item.report.size()) {
-        inFlight = true;
-        recordAnswer(item);
-    }
+    inFlight = true;
+    waitUntilPassedOn(int(item.report.size()));
+    recordAnswer(item);
     return true;
 }
 
@@ -327,6 +382,8 @@ void SimulatedPowerBank::Impl::serve()
             outgoing.pop_front();
         } while (queuedDelivery && !outgoing.empty() && !outgoing.front().report.isEmpty()
                  && outgoing.front().due <= now);
+        if (queuedDelivery)
+            waitUntilPassedOn(int(line.size()));
         if (full) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

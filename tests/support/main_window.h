@@ -56,6 +56,11 @@ inline LoadedMain loadMainWindow(std::optional<QSize> size = std::nullopt)
 // a sanitizer build stretches that.
 inline constexpr int kConnectTimeoutMs = 15000;
 
+// How long a test waits for what the window must come to show: a value, a change the device made,
+// a poll's request. Only a program that stopped keeping up misses it, however loaded the machine;
+// how soon it comes is measured by bench_sim_pages.
+inline constexpr int kMustShowMs = 30000;
+
 // Shows the window, as start-up does, and waits until it is on screen and a power bank connected.
 inline bool showConnected(const LoadedMain& main, int timeoutMs = kConnectTimeoutMs)
 {

@@ -4,6 +4,7 @@
 // opened the way a connection attempt opens it.
 
 #include "sim/simulated_power_bank.h"
+#include "support/link_turns.h"
 #include "transport/hid_bridge.h"
 
 #include <QtTest>
@@ -41,6 +42,20 @@ openPowerBank(const sim::SimulatedPowerBank::Model& model = sim::SimulatedPowerB
         return nullptr;
     }
     return bank;
+}
+
+// Lets the exchange under way come to rest, for a test that then checks what did not happen: every
+// report queued on the link before the call has been written, the device has sent every answer it
+// owes and the link has read them, and the link's signals for them have reached this thread. What
+// their handlers queue in turn is not waited for. False only when the link or the device stopped.
+inline bool settle(const sim::SimulatedPowerBank& bank, int timeoutMs = LinkTurns::kHangMs)
+{
+    const LinkTurns turns;
+    if (!turns.waitUntilWritten(timeoutMs) || !bank.waitUntil([&] { return bank.deliveredAll(); }, timeoutMs)
+        || !turns.waitForTurns(1, timeoutMs))
+        return false;
+    QCoreApplication::sendPostedEvents();
+    return true;
 }
 
 } // namespace tessaravolt::test

@@ -17,6 +17,7 @@ using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
 using tessaravolt::sim::SimulatedPowerBank;
 using tessaravolt::test::openPowerBank;
+using tessaravolt::test::settle;
 using tessaravolt::test::supportedIdentity;
 using Access = tessaravolt::transport::EventLogTestAccess;
 
@@ -469,7 +470,7 @@ private slots:
         Access::stopPollTimer(*api);
         QVERIFY(bank->waitForRequest(0x11, 0x02, 3));
         QVERIFY(bank->waitUntil([this] { return state(1).received == 4; }));
-        QTest::qWait(300); // time for the dropped answer's records, which never come
+        QVERIFY(settle(*bank)); // the dropped answer's records never come
         QVERIFY(state(1).loading);
         QCOMPARE(api->abnormalLogCacheMeta().value("syncing").toBool(), true);
         QCOMPARE(state(1).received, 4);
@@ -477,7 +478,7 @@ private slots:
         const int stats = statisticsRequestCount();
         clockMs += 29999;
         Access::poll(*api);
-        QTest::qWait(300); // time for a request to go out, which none may
+        QVERIFY(settle(*bank)); // a request would have gone out by now; none may
         QCOMPARE(statisticsRequestCount(), stats);
         QVERIFY(store().statsDeferred);
 
@@ -505,7 +506,7 @@ private slots:
 
         clockMs += 20000;
         Access::poll(*api);
-        QTest::qWait(300); // time for a request to go out, which none may
+        QVERIFY(settle(*bank)); // a request would have gone out by now; none may
         QCOMPARE(statisticsRequestCount(), stats + 1);
 
         LogMark mark;

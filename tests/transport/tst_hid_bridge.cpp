@@ -3,6 +3,7 @@
 // device open.
 #include "tst_hid_bridge_support.h"
 
+#include "support/link_turns.h"
 #include "transport/hid_bridge.h"
 
 #include <QProcess>
@@ -16,6 +17,7 @@
 using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::LinkTurns;
 
 namespace {
 
@@ -31,32 +33,6 @@ QList<int> subCommandsOf(const QList<SimulatedPowerBank::Request>& requests)
     for (const auto& request : requests)
         result << (request.command << 8 | request.subCommand);
     return result;
-}
-
-// The worker's turns as the device saw its reads: reads closer together than the 30 ms sleep
-// between two turns belong to one turn.
-struct Turn
-{
-    qint64 firstMs = 0;
-    qint64 lastMs = 0;
-    int reports = 0;
-};
-
-QList<Turn> turnsOf(const QList<SimulatedPowerBank::Answer>& answers)
-{
-    QList<qint64> reads;
-    for (const auto& answer : answers)
-        if (answer.readMsSinceStart >= 0)
-            reads << answer.readMsSinceStart;
-    std::sort(reads.begin(), reads.end());
-    QList<Turn> turns;
-    for (const qint64 at : reads) {
-        if (turns.isEmpty() || at - turns.last().lastMs >= 25)
-            turns << Turn{at, at, 0};
-        turns.last().lastMs = at;
-        ++turns.last().reports;
-    }
-    return turns;
 }
 
 } // namespace
@@ -89,21 +65,36 @@ private slots:
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
         bank.clearRecords();
+        LinkTurns turns;
         LogMark mark;
 
+        const qint64 queuedAt = QDateTime::currentMSecsSinceEpoch();
         for (uint8_t sub = 1; sub <= 5; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
-        QVERIFY(waitForWrites(bank, 5, 5000));
-        const auto requests = bank.requests();
-        // Nothing came back, so every write waited for 100 ms of the wall clock. The device sees
-        // a write some time after the link read the clock for it, hence the slack; without the
-        // spacing the writes would come one 30 ms turn apart.
-        for (int i = 1; i < requests.size(); ++i) {
-            const qint64 gap = requests[i].msSinceStart - requests[i - 1].msSinceStart;
-            QVERIFY2(gap >= 75, qPrintable(QStringLiteral("gap %1 ms before write %2").arg(gap).arg(i)));
+        QVERIFY(waitForWrites(bank, 5, LinkTurns::kHangMs));
+        QVERIFY(turns.waitForTurns());
+        const qint64 writtenBy = QDateTime::currentMSecsSinceEpoch();
+        QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005}));
+        // Nothing came back, so every write waited for 100 ms of the wall clock, as the link read
+        // it for each write: the system's, not a clock of its own. Without the spacing the writes
+        // would come one 30 ms turn apart.
+        QList<qint64> writtenAt;
+        for (const auto& turn : turns.all())
+            if (turn.wrote)
+                writtenAt << turn.wroteAtMs;
+        QCOMPARE(writtenAt.size(), 5);
+        QVERIFY2(writtenAt.first() >= queuedAt && writtenAt.last() <= writtenBy,
+                 qPrintable(QStringLiteral("%1..%2 outside %3..%4")
+                                .arg(writtenAt.first())
+                                .arg(writtenAt.last())
+                                .arg(queuedAt)
+                                .arg(writtenBy)));
+        for (int i = 1; i < writtenAt.size(); ++i) {
+            const qint64 gap = writtenAt[i] - writtenAt[i - 1];
+            QVERIFY2(gap >= 100, qPrintable(QStringLiteral("gap %1 ms before write %2").arg(gap).arg(i)));
         }
         // The real length is logged; the report goes out padded to 65 bytes.
-        for (const auto& request : requests)
+        for (const auto& request : bank.requests())
             QCOMPARE(request.writeLength, 65);
         QCOMPARE(mark.countStarting(QStringLiteral("writeToDevice, len=17")), 5);
         QCOMPARE(mark.countStarting(QStringLiteral("writeToDevice:0x0 0xAA 0x55 ")), 5);
@@ -150,18 +141,19 @@ private slots:
         bank.setSilent(true);
         bank.clearRecords();
 
+        LinkTurns turns;
         for (uint8_t sub = 1; sub <= 3; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
         QVERIFY(waitForWrites(bank, 1));
         // A stopped clock and no answer: nothing more, however many turns pass.
-        QTest::qWait(300);
+        QVERIFY(turns.waitForTurns(10));
         QCOMPARE(bank.requestCount(), 1);
         clock.advance(99);
-        QTest::qWait(200); // still nothing
+        QVERIFY(turns.waitForTurns(5)); // still nothing
         QCOMPARE(bank.requestCount(), 1);
         clock.advance(1);
         QVERIFY(waitForWrites(bank, 2));
-        QTest::qWait(200); // and one write only
+        QVERIFY(turns.waitForTurns(5)); // and one write only
         QCOMPARE(bank.requestCount(), 2);
 
         // A clock set back by an hour does not stall writing.
@@ -217,7 +209,7 @@ private slots:
     // queued at once. A turn reads all that wait, at most kMaxReportsPerTurn, and the turns that
     // read in a row are bounded, so the queues still drain, in their order. The clock stands
     // still, so each write also needs a report read since the previous one: never two writes in
-    // one turn.
+    // one turn. Counted in the link's own turns, whatever the machine's load does to their times.
     void floodStillLetsWritesThrough_data()
     {
         QTest::addColumn<bool>("queued");
@@ -234,65 +226,84 @@ private slots:
         bank.setSilent(true);
         bank.setQueuedDelivery(queued);
         LinkSignals seen(bridge);
+        LinkTurns turns([&bank] { return bank.reportsWaiting(); });
         bank.setFlood(500);
-        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() >= 3; }, LinkTurns::kHangMs));
         bank.clearRecords();
 
         for (uint8_t sub = 1; sub <= 5; ++sub)
             queue(bridge, 0x20, sub, HidRequestPriority::Foreground);
         queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
         queue(bridge, 0x11, 0x02, HidRequestPriority::Background);
-        QVERIFY(waitForWrites(bank, 7, 5000));
-        bank.setFlood(0);
+        QVERIFY(waitForWrites(bank, 7, LinkTurns::kHangMs));
+        QVERIFY(turns.waitForTurns());
         QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x1101, 0x1102}));
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
 
-        const auto requests = bank.requests();
-        const auto answers = bank.answers();
-        const QList<Turn> turns = turnsOf(answers);
-        for (const Turn& turn : turns)
-            QVERIFY(turn.reports <= kMaxReportsPerTurn);
-        for (int i = 1; i < requests.size(); ++i) {
-            int between = 0;
-            for (const Turn& turn : turns)
-                between += turn.firstMs > requests[i - 1].msSinceStart && turn.lastMs <= requests[i].msSinceStart;
-            QVERIFY2(between >= 1 && between <= kMaxReadsBeforeWrite,
-                     qPrintable(QStringLiteral("%1 turns read before write %2").arg(between).arg(i)));
+        const auto all = turns.all();
+        QList<qsizetype> writes;
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            QVERIFY2(all[i].reportsRead <= kMaxReportsPerTurn, qPrintable(QString::number(all[i].reportsRead)));
+            if (all[i].wrote)
+                writes << i;
         }
-        // Queued, the reports do not pile up: each is read within a turn or two of being sent.
-        for (const auto& answer : answers) {
-            if (answer.msSinceStart < requests.last().msSinceStart - 100) {
-                QVERIFY(answer.readMsSinceStart >= 0);
-                QVERIFY2(answer.readMsSinceStart - answer.msSinceStart < 500,
-                         qPrintable(QStringLiteral("read %1 ms after it was sent")
-                                        .arg(answer.readMsSinceStart - answer.msSinceStart)));
-            }
+        QCOMPARE(writes.size(), 7);
+        for (qsizetype w = 1; w < writes.size(); ++w) {
+            int reading = 0;
+            for (qsizetype i = writes[w - 1] + 1; i <= writes[w]; ++i)
+                reading += all[i].reportsRead > 0 || all[i].readFailed;
+            QVERIFY2(reading >= 1 && reading <= kMaxReadsBeforeWrite,
+                     qPrintable(QStringLiteral("%1 turns read before write %2").arg(reading).arg(w)));
         }
+
+        // Queued, the reports do not pile up: every turn reads all that waited when the one before
+        // it ended. And once the flood stops, everything sent is read.
+        const QString leftWaiting = turns.turnThatLeftReportsWaiting();
+        QVERIFY2(leftWaiting.isEmpty(), qPrintable(leftWaiting));
+        bank.setFlood(0);
+        QVERIFY(bank.waitUntil([&] { return bank.deliveredAll(); }, LinkTurns::kHangMs));
         QVERIFY(bridge->connected());
         QCOMPARE(seen.errors, QStringList{});
     }
 
-    // A hundred reports waiting at once: the next turn reads 64 of them, the one after the rest,
-    // each handed on whole and in order.
+    // Reports waiting at once: the next turn reads all of them up to 64, the turns after it the
+    // rest, each handed on whole and in order. The simulator puts them on the line in one step, so
+    // the first turn that reads finds them all.
+    void aTurnReadsEveryWaitingReport_data()
+    {
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<QList<int>>("perTurn");
+        QTest::newRow("one") << 1 << QList<int>{1};
+        QTest::newRow("one turn's worth") << 64 << QList<int>{64};
+        QTest::newRow("one more") << 65 << QList<int>{64, 1};
+        QTest::newRow("a hundred") << 100 << QList<int>{64, 36};
+        QTest::newRow("two hundred") << 200 << QList<int>{64, 64, 64, 8};
+    }
+
     void aTurnReadsEveryWaitingReport()
     {
+        QFETCH(int, waiting);
+        QFETCH(QList<int>, perTurn);
         SimulatedPowerBank bank(linkIdentity());
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
         bank.setQueuedDelivery(true);
         LinkSignals seen(bridge);
         bank.clearRecords();
+        LinkTurns turns;
 
-        bank.injectGarbage(100);
-        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() == 100; }, 3000));
+        bank.injectGarbage(waiting);
+        QVERIFY(QTest::qWaitFor([&] { return seen.data.size() == waiting; }, LinkTurns::kHangMs));
+        QVERIFY(turns.waitForTurns());
         const auto answers = bank.answers();
-        QCOMPARE(answers.size(), 100);
+        QCOMPARE(answers.size(), waiting);
         for (int i = 0; i < answers.size(); ++i)
             QCOMPARE(seen.data[i], answers[i].report);
-        const QList<Turn> turns = turnsOf(answers);
-        QCOMPARE(turns.size(), 2);
-        QCOMPARE(turns[0].reports, kMaxReportsPerTurn);
-        QCOMPARE(turns[1].reports, 100 - kMaxReportsPerTurn);
+        QList<int> read;
+        for (const auto& turn : turns.all())
+            if (turn.reportsRead > 0 || turn.readFailed)
+                read << turn.reportsRead;
+        QCOMPARE(read, perTurn);
         QCOMPARE(bank.reportsWaiting(), 0);
     }
 
@@ -424,7 +435,8 @@ private slots:
         // Refused at once, without a signal, now that the flag is down.
         const auto frame = encodeRequest(0x20, 0x01);
         QVERIFY(!bridge->sendData(frame->data, frame->size, HidRequestPriority::Foreground));
-        QTest::qWait(100); // time for a signal to come, which none may
+        // The worker has ended; a signal of the refusal would be emitted here or be posted by now.
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(seen.errors, QStringList{});
         QCOMPARE(seen.changes.size(), 1);
 

@@ -13,6 +13,7 @@
 using namespace tessaravolt::transport;
 using namespace tessaravolt::transport::test;
 using tessaravolt::sim::SimulatedPowerBank;
+using tessaravolt::test::settle;
 using tessaravolt::test::supportedIdentity;
 
 namespace {
@@ -152,9 +153,10 @@ private:
             return false;
         if (expected >= 0)
             bank->waitUntil([&] { return bank->lastClockSet() == quint64(expected); }, 5000);
-        // A clock command queued by the last of them reaches the device within a few turns: time
-        // for one more to come, which none may.
-        QTest::qWait(300);
+        // A clock command queued by the last of them has reached the device once the link settles:
+        // none more may come.
+        if (!settle(*bank))
+            return false;
         const auto commands = bank->requestsFor(0xA1, 0x01);
         *setTo = commands.isEmpty() ? -1 : qint64(bank->lastClockSet().value_or(0));
         return commands.size() <= 1;
@@ -365,7 +367,7 @@ private slots:
         api->requestCellRealtimeStatus();
         QVERIFY(QTest::qWaitFor([&] { return spies["batteryModel"].count() == 1 && spies["cycleCount"].count() == 1; },
                                 3000));
-        QTest::qWait(150); // the last answer is cached once its handler returns
+        QVERIFY(settle(*bank)); // every answer asked for is in, and cached once its handler returned
 
         LogMark replayed;
         api->requestStaticInfo();
