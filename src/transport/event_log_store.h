@@ -121,8 +121,11 @@ struct EventLogStore
     bool statsPending = false;
     // A poll was held back by a busy abnormal sync; the poll runs as soon as that sync ends.
     bool statsDeferred = false;
-    // Service clock when the pending statistics request was queued.
+    // Service clock when the pending statistics request was queued, and again when it left the
+    // link's queue.
     int64_t statsSentMs = 0;
+    // The link's ticket of the statistics request while it waits in the queue, else 0.
+    uint64_t statsTicket = 0;
     // Counts changes of the abnormal cache (raised by each answer that added records and by
     // emptying it), so the readers know when to take a new snapshot.
     uint64_t abnormalRevision = 0;

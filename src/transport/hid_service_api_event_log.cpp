@@ -84,6 +84,7 @@ void HidServiceApi::resetEventLogs()
 {
     EventLogStore& s = *m_eventLogs;
     s.statsSentMs = 0;
+    s.statsTicket = 0;
     s.statsPending = false;
     s.statsDeferred = false;
     {
@@ -131,8 +132,12 @@ std::shared_mutex& HidServiceApi::eventCacheMutex(uint8_t type)
 
 bool HidServiceApi::requestStatisticEvents(HidRequestPriority priority)
 {
-    return sendRequest("requestStatisticEvents", kCommandEvents, kSubStatistics, nullptr, 0, priority)
-        == SendResult::Queued;
+    uint64_t ticket = 0;
+    if (sendRequest("requestStatisticEvents", kCommandEvents, kSubStatistics, nullptr, 0, priority, QString(), &ticket)
+        != SendResult::Queued)
+        return false;
+    m_eventLogs->statsTicket = ticket;
+    return true;
 }
 
 void HidServiceApi::requestStatisticEvents()
@@ -156,7 +161,8 @@ void HidServiceApi::pollStatisticEvents()
         return;
     const int64_t now = nowMs();
     if (s.statsPending) {
-        if (bridge->backgroundQueueDepth() > 0 || now - s.statsSentMs < kIdleTimeoutMs)
+        // Still waiting in the link's queue behind other traffic is not the device's silence.
+        if (s.statsTicket != 0 || now - s.statsSentMs < kIdleTimeoutMs)
             return;
         log(QStringLiteral("requestStatisticEvents: background response timeout, retry"));
         s.statsPending = false;
@@ -213,6 +219,7 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         s.statsPending = false;
         s.statsDeferred = false;
         s.statsSentMs = 0;
+        s.statsTicket = 0;
         requestEvents(kAbnormal, abnormalNo, abnormalCount, true);
         emit staticsEvent(abnormalNo, activityNo, abnormalCount, activityCount, maxTemp, minTemp, maxVoltage,
                           minVoltage, maxCharge, maxDischarge);
@@ -440,7 +447,13 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
 
 void HidServiceApi::noteReportTaken(quint64 ticket)
 {
-    for (EventSyncState* st : {&m_eventLogs->abnormalState, &m_eventLogs->activityState}) {
+    EventLogStore& s = *m_eventLogs;
+    if (s.statsTicket == ticket) {
+        s.statsTicket = 0;
+        if (s.statsPending)
+            s.statsSentMs = nowMs();
+    }
+    for (EventSyncState* st : {&s.abnormalState, &s.activityState}) {
         if (st->queuedTicket == ticket) {
             st->queuedTicket = 0;
             st->lastActivityMs = nowMs();

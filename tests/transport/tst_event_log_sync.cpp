@@ -93,6 +93,13 @@ private:
     }
     int recordRequestCount() const { return int(bank->requestsFor(0x11, 0x02).size()); }
     int statisticsRequestCount() const { return int(bank->requestsFor(0x11, 0x01).size()); }
+    // The device has received `count` statistics requests, and the service has been told that
+    // the last one left the link's queue (the clock the retry counts by may move from then on).
+    bool statisticsWritten(int count, int timeoutMs = 5000)
+    {
+        return bank->waitUntil([&] { return statisticsRequestCount() == count && store().statsTicket == 0; },
+                               timeoutMs);
+    }
 
     QList<int> cachedSeqs(uint8_t type)
     {
@@ -569,7 +576,7 @@ private slots:
         bank->setSilent(true);
         const int stats = statisticsRequestCount();
         Access::poll(*api);
-        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 1));
+        QVERIFY(statisticsWritten(stats + 1));
         QVERIFY(store().statsPending);
         api->requestStatisticEvents(); // pending: the page's request waits too
 
@@ -581,7 +588,7 @@ private slots:
         LogMark mark;
         clockMs += 10000;
         Access::poll(*api);
-        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 2));
+        QVERIFY(statisticsWritten(stats + 2));
         QVERIFY(mark.has("requestStatisticEvents: background response timeout, retry"));
         QVERIFY(store().statsPending);
         QCOMPARE(store().statsSentMs, clockMs);
@@ -593,7 +600,7 @@ private slots:
     }
 
     // The retry waits while the request itself still waits in the background queue behind
-    // other traffic, however long that takes.
+    // other traffic, however long that takes, and gives the device 30 s from the moment it left.
     void statisticsRetryWaitsForTheBackgroundQueue()
     {
         QVERIFY(connectAndLoad(sevenAbnormal()));
@@ -611,6 +618,14 @@ private slots:
         QCOMPARE(store().statsSentMs, sent);
         QCOMPARE(statisticsRequestCount(), stats); // still queued behind the load's requests
         QVERIFY(HidBridge::instance()->backgroundQueueDepth() > 0);
+
+        QVERIFY(statisticsWritten(stats + 1, 60000));
+        Access::poll(*api);
+        QVERIFY(!mark.has("requestStatisticEvents: background response timeout, retry"));
+        clockMs += 30000;
+        Access::poll(*api);
+        QVERIFY(mark.has("requestStatisticEvents: background response timeout, retry"));
+        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 2));
     }
 
     void pollHeldBackWhileLoadingRunsWhenTheLoadEnds()
