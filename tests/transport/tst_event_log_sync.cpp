@@ -24,6 +24,8 @@ namespace {
 
 using EventRecord = SimulatedPowerBank::EventRecord;
 
+const QString kIdleLine = QStringLiteral("requestAbnormalEvents: response idle timeout, invalidate cache");
+
 QByteArray recordRequest(int type, int start, int count)
 {
     return bytes({type, start & 0xFF, (start >> 8) & 0xFF, count});
@@ -143,6 +145,43 @@ private:
     {
         Access::poll(*api);
         return settled();
+    }
+
+    // The statistics answer queues the abnormal probe behind the activity log's load, and the
+    // service's clock runs past the idle time-out while it waits there. Waiting in the queue is
+    // not the device's silence: the poll that lands as the queue empties keeps the probe. The
+    // device answers no record request; the test hands the probe its answer, if any.
+    void probeWaitsBehindTheActivityLoad()
+    {
+        SimulatedPowerBank::Model model = sevenAbnormal();
+        fillLog(model, 0, 11, 30);
+        QVERIFY(connectAndLoad(model));
+        bank->addRule(recordsRule(SimulatedPowerBank::Action::Drop, -1));
+        const int records = recordRequestCount();
+        // As soon as the probe is queued, before it can leave the queue.
+        connect(
+            api.get(), &HidServiceApi::staticsEvent, this, [this] { clockMs += 31000; }, Qt::SingleShotConnection);
+        Access::poll(*api);
+        api->requestActivityEvents(2, 30);
+        const QByteArray probe = recordRequest(1, 0, 3);
+        // The probe's request is written, and the service has been told that it left the queue.
+        QVERIFY(bank->waitUntil(
+            [&] {
+                return recordRequests(records).contains(probe) && HidBridge::instance()->backgroundQueueDepth() == 0
+                    && state(1).queuedTicket == 0;
+            },
+            10000));
+        QList<QByteArray> expected;
+        for (int start = 0; start < 30; start += 3)
+            expected << recordRequest(0, start, 3);
+        expected << probe;
+        QCOMPARE(recordRequests(records), expected);
+
+        LogMark mark;
+        Access::poll(*api);
+        QVERIFY2(!mark.has(kIdleLine), qPrintable(mark.lines().join('\n')));
+        QVERIFY(state(1).probing);
+        QVERIFY(store().statsDeferred);
     }
 
     static SimulatedPowerBank::Model sevenAbnormal()
@@ -500,74 +539,41 @@ private slots:
         QCOMPARE(cachedSeqs(1), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
     }
 
-    // The statistics answer queues the abnormal probe behind the activity log's load, and the
-    // service's clock runs past the idle time-out while it waits there. Waiting in the queue is
-    // not the device's silence: the poll that lands as the queue empties keeps the probe, and
-    // idleness counts from the moment its request left the queue.
-    void syncWaitingInTheQueueIsNotIdle_data()
+    void syncThatWaitedInTheQueueCompletes()
     {
-        QTest::addColumn<bool>("answered");
-        QTest::newRow("answered after the poll") << true;
-        QTest::newRow("never answered") << false;
+        probeWaitsBehindTheActivityLoad();
+        if (QTest::currentTestFailed())
+            return;
+        const quint64 revision = store().abnormalRevision;
+        LogMark mark;
+        const QList<EventRecord> newest = bank->model().abnormalLog.records.mid(0, 3);
+        const int stats = statisticsRequestCount();
+        api->dispatchDecodedFrame(recordsFrame(newest));
+        QVERIFY(state(1).loaded && state(1).complete && !state(1).busy());
+        // The deferred poll runs; its answer probes the loaded log again instead of loading it anew.
+        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 1));
+        QVERIFY(bank->waitUntil([this] { return !store().statsPending; }));
+        QVERIFY(state(1).probing && !state(1).loading);
+        QCOMPARE(cachedSeqs(1), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
+        QCOMPARE(store().abnormalRevision, revision);
+        QVERIFY(!mark.has(kIdleLine));
     }
 
-    void syncWaitingInTheQueueIsNotIdle()
+    // Idleness counts from the moment the request left the queue.
+    void syncThatWaitedInTheQueueTimesOutFromItsWrite()
     {
-        QFETCH(bool, answered);
-        SimulatedPowerBank::Model model = sevenAbnormal();
-        fillLog(model, 0, 11, 30);
-        QVERIFY(connectAndLoad(model));
-        const quint64 revision = store().abnormalRevision;
-        // No record request is answered by the device: the test hands the probe its answer.
-        bank->addRule(recordsRule(SimulatedPowerBank::Action::Drop, -1));
-        const int records = recordRequestCount();
-        connect(
-            api.get(), &HidServiceApi::staticsEvent, this, [this] { clockMs += 31000; }, Qt::SingleShotConnection);
-        Access::poll(*api);
-        api->requestActivityEvents(2, 30);
-        const QByteArray probe = recordRequest(1, 0, 3);
-        // The probe's request is written, and the service has been told that it left the queue.
-        QVERIFY(bank->waitUntil(
-            [&] {
-                return recordRequests(records).contains(probe) && HidBridge::instance()->backgroundQueueDepth() == 0
-                    && state(1).queuedTicket == 0;
-            },
-            10000));
-        QList<QByteArray> expected;
-        for (int start = 0; start < 30; start += 3)
-            expected << recordRequest(0, start, 3);
-        expected << probe;
-        QCOMPARE(recordRequests(records), expected);
-
+        probeWaitsBehindTheActivityLoad();
+        if (QTest::currentTestFailed())
+            return;
         LogMark mark;
-        const QString idle = QStringLiteral("requestAbnormalEvents: response idle timeout, invalidate cache");
+        clockMs += 29999;
         Access::poll(*api);
-        QVERIFY2(!mark.has(idle), qPrintable(mark.lines().join('\n')));
+        QVERIFY(!mark.has(kIdleLine));
         QVERIFY(state(1).probing);
-        QVERIFY(store().statsDeferred);
-
-        if (answered) {
-            const QList<EventRecord> newest = bank->model().abnormalLog.records.mid(0, 3);
-            const int stats = statisticsRequestCount();
-            api->dispatchDecodedFrame(recordsFrame(newest));
-            QVERIFY(state(1).loaded && state(1).complete && !state(1).busy());
-            // The deferred poll runs; its answer probes the loaded log again instead of loading it anew.
-            QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 1));
-            QVERIFY(bank->waitUntil([this] { return !store().statsPending; }));
-            QVERIFY(state(1).probing && !state(1).loading);
-            QCOMPARE(cachedSeqs(1), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
-            QCOMPARE(store().abnormalRevision, revision);
-            QVERIFY(!mark.has(idle));
-        } else {
-            clockMs += 29999;
-            Access::poll(*api);
-            QVERIFY(!mark.has(idle));
-            QVERIFY(state(1).probing);
-            clockMs += 1;
-            Access::poll(*api);
-            QVERIFY(mark.has(idle));
-            QVERIFY(!state(1).busy());
-        }
+        clockMs += 1;
+        Access::poll(*api);
+        QVERIFY(mark.has(kIdleLine));
+        QVERIFY(!state(1).busy());
     }
 
     void silentDeviceGetsStatisticsAgainAfter30s()
