@@ -2,16 +2,12 @@
 
 #include "common/i18n.h"
 
+#include <cstdlib>
 #include <ctime>
 
 namespace tessaravolt::common {
 
 namespace {
-
-qint64 floorDiv(qint64 value, qint64 divisor)
-{
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
 
 // The civil date of a day count since 1970-01-01 (proleptic Gregorian calendar).
 void civilFromDays(qint64 days, int& year, int& month, int& day)
@@ -86,9 +82,14 @@ ZoneDays::ZoneDays()
 
 int ZoneDays::indexOf(uint64_t utcSeconds)
 {
-    if (utcSeconds > uint64_t(kLatestShownSeconds))
+    return utcSeconds > uint64_t(kLatestShownSeconds) ? kInvalid : indexOfSigned(qint64(utcSeconds));
+}
+
+int ZoneDays::indexOfSigned(qint64 utcSeconds)
+{
+    if (utcSeconds > kLatestShownSeconds || utcSeconds < -kLatestShownSeconds)
         return kInvalid;
-    const qint64 utcDay = floorDiv(qint64(utcSeconds), 86400);
+    const qint64 utcDay = floorDiv(utcSeconds, 86400);
     if (m_last >= 0 && m_days[m_last].utcDay == utcDay)
         return m_last;
     auto known = m_index.constFind(utcDay);
@@ -102,10 +103,16 @@ int ZoneDays::indexOf(uint64_t utcSeconds)
 
 LocalMoment ZoneDays::at(uint64_t utcSeconds, int index) const
 {
+    // indexOf hands out a valid index only for a time stamp within the signed range.
+    return atSigned(qint64(utcSeconds), index);
+}
+
+LocalMoment ZoneDays::atSigned(qint64 utcSeconds, int index) const
+{
     if (index == kInvalid || !m_days[index].valid)
         return {};
     const Day& day = m_days[index];
-    return localMomentAt(qint64(utcSeconds), qint64(utcSeconds) < day.change ? day.before : day.after);
+    return localMomentAt(utcSeconds, utcSeconds < day.change ? day.before : day.after);
 }
 
 ZoneDays::Day ZoneDays::readDay(qint64 utcDay)
@@ -140,8 +147,10 @@ QString formatLocalDate(const LocalMoment& m)
 {
     if (!m.valid)
         return {};
-    QString out = QString::number(m.year).rightJustified(4, QLatin1Char('0'));
-    out.reserve(10);
+    // The sign goes before the padding: "-0004", not "00-4".
+    QString out = m.year < 0 ? QStringLiteral("-") : QString();
+    out.reserve(11);
+    out.append(QString::number(std::abs(m.year)).rightJustified(4, QLatin1Char('0')));
     out.append(QLatin1Char('/'));
     appendTwoDigits(out, m.month);
     out.append(QLatin1Char('/'));

@@ -15,6 +15,12 @@ namespace tessaravolt::common {
 // Later time stamps have no date and no time text, in every zone.
 constexpr qint64 kLatestShownSeconds = 8640000000000;
 
+// value / divisor rounded towards minus infinity (divisor > 0).
+constexpr qint64 floorDiv(qint64 value, qint64 divisor)
+{
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
 // One moment in local time, by the C library's zone rules, which Qt's local time also follows.
 struct LocalMoment
 {
@@ -60,6 +66,11 @@ public:
 
     // Thread-safe once every index has been handed out.
     LocalMoment at(uint64_t utcSeconds, int index) const;
+
+    // The same for signed time stamps, which may fall before 1970: up to kLatestShownSeconds
+    // either side of the epoch.
+    int indexOfSigned(qint64 utcSeconds);
+    LocalMoment atSigned(qint64 utcSeconds, int index) const;
 
 private:
     static constexpr int kInvalid = -1;

@@ -1,10 +1,5 @@
 #include "report/event_log_table_model.h"
 
-#include "common/local_time.h"
-
-#include <QDate>
-#include <QTime>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,16 +9,11 @@ namespace tessaravolt::common {
 namespace {
 
 // The range of moments a QML date holds; outside it the texts are empty, as a QML date's are.
-constexpr double kLatestMs = 8.64e15;
+constexpr double kLatestMs = double(kLatestShownSeconds) * 1000;
 
 double orderKey(double sort)
 {
     return std::isnan(sort) ? -std::numeric_limits<double>::infinity() : sort;
-}
-
-qint64 floorDiv(qint64 value, qint64 divisor)
-{
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
 }
 
 } // namespace
@@ -114,22 +104,20 @@ bool EventLogTableModel::addActivityRecord(int seq, double ts, int status, int i
     return true;
 }
 
-// The local date and time in the default locale. A long log covers few days and, in any order,
-// repeats the same minutes of the day: each text is made once and shared.
+// The local date and time. A long log covers few days and, in any order, repeats the same minutes
+// of the day: each text is made once and shared.
 void EventLogTableModel::setMomentTexts(Row& row, qint64 utcSeconds)
 {
-    const std::optional<int> offset = LocalClock::offsetAt(utcSeconds);
-    if (!offset)
+    const LocalMoment moment = m_zones.atSigned(utcSeconds, m_zones.indexOfSigned(utcSeconds));
+    if (!moment.valid)
         return;
-    const LocalMoment moment = localMomentAt(utcSeconds, *offset);
     auto date = m_dateTexts.find(moment.localDay);
     if (date == m_dateTexts.end())
-        date = m_dateTexts.insert(moment.localDay,
-                                  m_locale.toString(QDate(moment.year, moment.month, moment.day), u"yyyy/MM/dd"));
+        date = m_dateTexts.insert(moment.localDay, formatLocalDate(moment));
     row.date = date.value();
     QString& time = m_timeTexts[size_t(moment.hour * 60 + moment.minute)];
     if (time.isNull())
-        time = m_locale.toString(QTime(moment.hour, moment.minute), u"HH:mm");
+        time = formatLocalTime(moment);
     row.time = time;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "common/local_time.h"
+
 #include <QAbstractListModel>
 #include <QHash>
-#include <QLocale>
 #include <QSet>
 #include <QString>
 #include <QVariantList>
@@ -83,7 +84,7 @@ private:
     QSet<int> m_activitySeqs;
     uint64_t m_arrivals = 0;
     int m_batchDepth = 0;
-    const QLocale m_locale;
+    ZoneDays m_zones;
     QHash<qint64, QString> m_dateTexts;
     std::vector<QString> m_timeTexts = std::vector<QString>(24 * 60);
 };

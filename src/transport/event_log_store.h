@@ -32,7 +32,8 @@ struct EventAnchor
 // The synchronisation of one event log with the power bank. GUI thread only: changed by
 // requestEvents and its steps (a request starts a load, walk or probe), acceptEventRecord (each
 // record answered), finishEventResponse (a sync ends or takes its next step),
-// recoverEventSyncTimeout (a silent sync is abandoned) and resetEventLogs (the power bank is lost).
+// recoverEventSyncTimeout (a silent sync is abandoned), noteReportTaken (a request left the link's
+// queue) and resetEventLogs (the power bank is lost).
 struct EventSyncState
 {
     // A snapshot is loaded (loadedNo, loadedCount); set when a sync ends, cleared by a new load,
@@ -90,9 +91,12 @@ struct EventSyncState
     // The saved request's snapshot number and record count; set by saveEventRequest.
     uint8_t pendingNo = 0;
     uint16_t pendingAmount = 0;
-    // Service clock when the sync began or last received a record; after 30 s of silence idle
-    // recovery abandons the sync.
+    // Service clock when the sync began, when its latest request left the link's queue, or when
+    // it last received a record; after 30 s of silence idle recovery abandons the sync.
     int64_t lastActivityMs = 0;
+    // The link's ticket of the latest request queued for this log while it has not yet left the
+    // queue, else 0; set by enqueueEventRequests, cleared by noteReportTaken.
+    uint64_t queuedTicket = 0;
     // The probe's records, compared with the cache when the probe ends; filled by
     // acceptEventRecord, emptied when a probe or load begins and when it ends.
     QList<CacheEvtInfo> staging;
@@ -117,8 +121,11 @@ struct EventLogStore
     bool statsPending = false;
     // A poll was held back by a busy abnormal sync; the poll runs as soon as that sync ends.
     bool statsDeferred = false;
-    // Service clock when the pending statistics request was queued.
+    // Service clock when the pending statistics request was queued, and again when it left the
+    // link's queue.
     int64_t statsSentMs = 0;
+    // The link's ticket of the statistics request while it waits in the queue, else 0.
+    uint64_t statsTicket = 0;
     // Counts changes of the abnormal cache (raised by each answer that added records and by
     // emptying it), so the readers know when to take a new snapshot.
     uint64_t abnormalRevision = 0;

@@ -107,25 +107,27 @@ bool HidBridge::connected() const
     return connectedFlag.load();
 }
 
-bool HidBridge::sendData(const uint8_t* data, size_t length, HidRequestPriority priority)
+uint64_t HidBridge::sendData(const uint8_t* data, size_t length, HidRequestPriority priority)
 {
     if (!data || length == 0 || !connectedFlag.load())
-        return false;
+        return 0;
     {
         std::unique_lock lock(deviceMutex);
         if (!device) {
             lock.unlock();
             emit errorOccurred(msgDeviceNotOpen);
-            return false;
+            return 0;
         }
     }
     QueuedHidPacket packet{std::vector<uint8_t>(data, data + length), SteadyClock::now()};
     std::lock_guard lock(queueMutex);
+    packet.ticket = ++lastTicket;
+    const uint64_t ticket = packet.ticket;
     if (priority == HidRequestPriority::Foreground)
         requestQueue.foregroundQueue.push_back(std::move(packet));
     else
         requestQueue.backgroundQueue.push_back(std::move(packet));
-    return true;
+    return ticket;
 }
 
 size_t HidBridge::backgroundQueueDepth() const
@@ -303,6 +305,7 @@ bool HidBridge::writeQueuedData(HidLinkTurn& turn)
         queue.pop_front();
     }
     readsSinceWrite = 0;
+    emit reportTaken(packet.ticket);
 
     std::unique_lock lock(deviceMutex);
     if (!device) {

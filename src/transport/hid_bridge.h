@@ -37,6 +37,7 @@ struct QueuedHidPacket
 {
     std::vector<uint8_t> bytes;
     std::chrono::steady_clock::time_point enqueuedAt;
+    uint64_t ticket = 0;
 };
 
 struct HidRequestQueue
@@ -87,7 +88,9 @@ public:
     ~HidBridge() override;
 
     bool connected() const;
-    bool sendData(const uint8_t* data, size_t length, HidRequestPriority priority);
+    // Queues one output report. Returns its ticket, which reportTaken names when the report
+    // leaves its queue (counting from 1), or 0 when nothing was queued.
+    uint64_t sendData(const uint8_t* data, size_t length, HidRequestPriority priority);
     size_t backgroundQueueDepth() const;
     void closeDevice();
     bool openSupportedPowerBank();
@@ -107,6 +110,9 @@ signals:
     void connectedChanged(bool connected);
     void dataReceived(const QByteArray& data);
     void errorOccurred(const QString& message);
+    // A queued report was taken from its queue to be written, whatever the write's outcome; it
+    // comes before any report read after that write.
+    void reportTaken(quint64 ticket);
 
 private:
     HidBridge();
@@ -132,6 +138,7 @@ private:
     // queues (worker thread only).
     int readsSinceWrite = 0;
     HidRequestQueue requestQueue;
+    uint64_t lastTicket = 0; // under queueMutex
     std::thread worker;
     ProbeBackoffCache probeBackoffCache;
     // Devices present whose node could not be opened for lack of permission, told once each.

@@ -164,7 +164,7 @@ quint16 HidServiceApi::timeSocketPort() const
 
 HidServiceApi::SendResult HidServiceApi::sendRequest(const char* tag, uint8_t command, uint8_t subCommand,
                                                      const uint8_t* payload, size_t length, HidRequestPriority priority,
-                                                     const QString& noteOnceBuilt)
+                                                     const QString& noteOnceBuilt, uint64_t* ticket)
 {
     const std::unique_ptr<Frame> frame = protocol::encodeFrame(command, subCommand, payload, length);
     if (frame->size == 0) {
@@ -174,8 +174,10 @@ HidServiceApi::SendResult HidServiceApi::sendRequest(const char* tag, uint8_t co
     if (!noteOnceBuilt.isEmpty())
         logger() << noteOnceBuilt << std::endl;
     logger().cacheEncode(tag, frame->data, frame->size);
-    return HidBridge::instance()->sendData(frame->data, frame->size, priority) ? SendResult::Queued
-                                                                               : SendResult::Refused;
+    const uint64_t queued = HidBridge::instance()->sendData(frame->data, frame->size, priority);
+    if (ticket)
+        *ticket = queued;
+    return queued ? SendResult::Queued : SendResult::Refused;
 }
 
 HidServiceApi::SendResult HidServiceApi::sendRequest(const QString& tag, uint8_t command, uint8_t subCommand,

@@ -176,9 +176,11 @@ private:
     void dispatchFrame(const uint8_t* frame, int size);
 
     // Builds, logs and queues one request; a frame that cannot be built is logged as tag ":" error.
-    // A non-empty noteOnceBuilt is logged between building the frame and logging it.
+    // A non-empty noteOnceBuilt is logged between building the frame and logging it. A queued
+    // request's ticket on the link goes to *ticket when one is given.
     SendResult sendRequest(const char* tag, uint8_t command, uint8_t subCommand, const uint8_t* payload, size_t length,
-                           HidRequestPriority priority, const QString& noteOnceBuilt = QString());
+                           HidRequestPriority priority, const QString& noteOnceBuilt = QString(),
+                           uint64_t* ticket = nullptr);
     SendResult sendRequest(const QString& tag, uint8_t command, uint8_t subCommand, const uint8_t* payload,
                            size_t length, HidRequestPriority priority);
 
@@ -219,6 +221,7 @@ private:
     bool acceptEventRecord(uint8_t type, const CacheEvtInfo& record);
     void finishEventResponse(uint8_t type);
     bool recoverEventSyncTimeout(uint8_t type, int64_t now);
+    void noteReportTaken(quint64 ticket);
     void replayEventCache(uint8_t type);
     EventSyncState& eventSyncState(uint8_t type);
     QList<CacheEvtInfo>& eventCache(uint8_t type);

@@ -70,6 +70,8 @@ void HidServiceApi::initEventLogs()
 {
     m_eventLogs.reset(new EventLogStore);
     connect(&pollTimer, &QTimer::timeout, this, &HidServiceApi::pollStatisticEvents, Qt::UniqueConnection);
+    connect(HidBridge::instance(), &HidBridge::reportTaken, this, &HidServiceApi::noteReportTaken,
+            Qt::QueuedConnection);
 }
 
 void HidServiceApi::destroyEventLogs()
@@ -82,6 +84,7 @@ void HidServiceApi::resetEventLogs()
 {
     EventLogStore& s = *m_eventLogs;
     s.statsSentMs = 0;
+    s.statsTicket = 0;
     s.statsPending = false;
     s.statsDeferred = false;
     {
@@ -129,8 +132,12 @@ std::shared_mutex& HidServiceApi::eventCacheMutex(uint8_t type)
 
 bool HidServiceApi::requestStatisticEvents(HidRequestPriority priority)
 {
-    return sendRequest("requestStatisticEvents", kCommandEvents, kSubStatistics, nullptr, 0, priority)
-        == SendResult::Queued;
+    uint64_t ticket = 0;
+    if (sendRequest("requestStatisticEvents", kCommandEvents, kSubStatistics, nullptr, 0, priority, QString(), &ticket)
+        != SendResult::Queued)
+        return false;
+    m_eventLogs->statsTicket = ticket;
+    return true;
 }
 
 void HidServiceApi::requestStatisticEvents()
@@ -154,7 +161,8 @@ void HidServiceApi::pollStatisticEvents()
         return;
     const int64_t now = nowMs();
     if (s.statsPending) {
-        if (bridge->backgroundQueueDepth() > 0 || now - s.statsSentMs < kIdleTimeoutMs)
+        // Still waiting in the link's queue behind other traffic is not the device's silence.
+        if (s.statsTicket != 0 || now - s.statsSentMs < kIdleTimeoutMs)
             return;
         log(QStringLiteral("requestStatisticEvents: background response timeout, retry"));
         s.statsPending = false;
@@ -211,6 +219,7 @@ void HidServiceApi::handleDeviceEvents(const uint8_t* frame)
         s.statsPending = false;
         s.statsDeferred = false;
         s.statsSentMs = 0;
+        s.statsTicket = 0;
         requestEvents(kAbnormal, abnormalNo, abnormalCount, true);
         emit staticsEvent(abnormalNo, activityNo, abnormalCount, activityCount, maxTemp, minTemp, maxVoltage,
                           minVoltage, maxCharge, maxDischarge);
@@ -420,10 +429,9 @@ void HidServiceApi::finishEventResponse(uint8_t type)
 bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
 {
     EventSyncState& st = eventSyncState(type);
-    if (!st.busy() || now - st.lastActivityMs < kIdleTimeoutMs)
-        return false;
-    // Requests still waiting in the queue are not the device's silence.
-    if (HidBridge::instance()->backgroundQueueDepth() > 0)
+    // A request still waiting in the link's queue, behind the other log's load, say, is not the
+    // device's silence.
+    if (!st.busy() || st.queuedTicket != 0 || now - st.lastActivityMs < kIdleTimeoutMs)
         return false;
     log(QStringLiteral("%1: response idle timeout, invalidate cache").arg(QLatin1String(logName(type))));
     st.loaded = false;
@@ -437,6 +445,22 @@ bool HidServiceApi::recoverEventSyncTimeout(uint8_t type, int64_t now)
     return true;
 }
 
+void HidServiceApi::noteReportTaken(quint64 ticket)
+{
+    EventLogStore& s = *m_eventLogs;
+    if (s.statsTicket == ticket) {
+        s.statsTicket = 0;
+        if (s.statsPending)
+            s.statsSentMs = nowMs();
+    }
+    for (EventSyncState* st : {&s.abnormalState, &s.activityState}) {
+        if (st->queuedTicket == ticket) {
+            st->queuedTicket = 0;
+            st->lastActivityMs = nowMs();
+        }
+    }
+}
+
 // ---- requests --------------------------------------------------------------------------------
 
 bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t count)
@@ -445,6 +469,7 @@ bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t 
     // Both logs behind the pages' requests: a load queues all of its requests at once, and a
     // long one in the foreground queue would hold every page's request back until it ends.
     const HidRequestPriority priority = HidRequestPriority::Background;
+    EventSyncState& st = eventSyncState(type);
     for (int i = 0; i < count; i += kMaxRecordsPerRequest) {
         const uint8_t payload[4] = {
             static_cast<uint8_t>(type == kAbnormal ? kAbnormal : kActivity),
@@ -452,13 +477,15 @@ bool HidServiceApi::enqueueEventRequests(uint8_t type, uint16_t start, uint16_t 
             static_cast<uint8_t>(((start + i) >> 8) & 0xFF),
             static_cast<uint8_t>(std::min(count - i, kMaxRecordsPerRequest)),
         };
-        switch (sendRequest(name, kCommandEvents, kSubRecords, payload, sizeof payload, priority)) {
+        uint64_t ticket = 0;
+        switch (sendRequest(name, kCommandEvents, kSubRecords, payload, sizeof payload, priority, QString(), &ticket)) {
         case SendResult::BuildFailed:
             return false;
         case SendResult::Refused:
             log(QStringLiteral("%1: enqueue failed").arg(QLatin1String(name)));
             return false;
         case SendResult::Queued:
+            st.queuedTicket = ticket;
             break;
         }
     }

@@ -274,6 +274,54 @@ private slots:
         model.clear();
         QVERIFY(model.addActivityRecord(9, 1, 0, 1, 0));
     }
+
+    // The ends of what a QML date holds, either side of the epoch, in a zone west of UTC: a date
+    // up to the last moment and no text past it.
+    void activityTextsAtTheEndsOfTheRange_data()
+    {
+        QTest::addColumn<double>("ts");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        const double latest = 8.64e12;
+        QTest::newRow("epoch") << 0.0 << "1969/12/31"
+                               << "19:00";
+        QTest::newRow("half a second before the epoch") << -0.5 << "1969/12/31"
+                                                        << "18:59";
+        QTest::newRow("year 10000") << 253402318800.0 << "10000/01/01"
+                                    << "00:00";
+        QTest::newRow("last moment") << latest << "275760/09/12"
+                                     << "19:00";
+        QTest::newRow("a second later") << latest + 1 << ""
+                                        << "";
+        QTest::newRow("first moment") << -latest << "-271821/04/19"
+                                      << "19:00";
+        QTest::newRow("a second earlier") << -latest - 1 << ""
+                                          << "";
+        QTest::newRow("year below 1000") << -30610310400.0 << "0999/12/30"
+                                         << "19:00";
+        QTest::newRow("before year 1") << -62288247600.0 << "-0004/03/01"
+                                       << "00:00";
+        QTest::newRow("2^63") << 9223372036854775808.0 << ""
+                              << "";
+    }
+
+    void activityTextsAtTheEndsOfTheRange()
+    {
+        QFETCH(double, ts);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        const QByteArray before = qgetenv("TZ");
+        qputenv("TZ", "EST5");
+        tzset();
+        const auto restore = qScopeGuard([&] {
+            before.isNull() ? qunsetenv("TZ") : qputenv("TZ", before);
+            tzset();
+        });
+        EventLogTableModel model;
+        model.addActivityRecord(1, ts, 0, 1, 0);
+        QCOMPARE(model.get(0).value("date").toString(), date);
+        QCOMPARE(model.get(0).value("time").toString(), time);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEventLogTableModel)

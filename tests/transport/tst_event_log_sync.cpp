@@ -25,6 +25,8 @@ namespace {
 
 using EventRecord = SimulatedPowerBank::EventRecord;
 
+const QString kIdleLine = QStringLiteral("requestAbnormalEvents: response idle timeout, invalidate cache");
+
 QByteArray recordRequest(int type, int start, int count)
 {
     return bytes({type, start & 0xFF, (start >> 8) & 0xFF, count});
@@ -94,6 +96,13 @@ private:
     }
     int recordRequestCount() const { return int(bank->requestsFor(0x11, 0x02).size()); }
     int statisticsRequestCount() const { return int(bank->requestsFor(0x11, 0x01).size()); }
+    // The device has received `count` statistics requests, and the service has been told that
+    // the last one left the link's queue (the clock the retry counts by may move from then on).
+    bool statisticsWritten(int count, int timeoutMs = 5000)
+    {
+        return bank->waitUntil([&] { return statisticsRequestCount() == count && store().statsTicket == 0; },
+                               timeoutMs);
+    }
 
     QList<int> cachedSeqs(uint8_t type)
     {
@@ -137,6 +146,43 @@ private:
     {
         Access::poll(*api);
         return settled();
+    }
+
+    // The statistics answer queues the abnormal probe behind the activity log's load, and the
+    // service's clock runs past the idle time-out while it waits there. Waiting in the queue is
+    // not the device's silence: the poll that lands as the queue empties keeps the probe. The
+    // device answers no record request; the test hands the probe its answer, if any.
+    void probeWaitsBehindTheActivityLoad()
+    {
+        SimulatedPowerBank::Model model = sevenAbnormal();
+        fillLog(model, 0, 11, 30);
+        QVERIFY(connectAndLoad(model));
+        bank->addRule(recordsRule(SimulatedPowerBank::Action::Drop, -1));
+        const int records = recordRequestCount();
+        // As soon as the probe is queued, before it can leave the queue.
+        connect(
+            api.get(), &HidServiceApi::staticsEvent, this, [this] { clockMs += 31000; }, Qt::SingleShotConnection);
+        Access::poll(*api);
+        api->requestActivityEvents(2, 30);
+        const QByteArray probe = recordRequest(1, 0, 3);
+        // The probe's request is written, and the service has been told that it left the queue.
+        QVERIFY(bank->waitUntil(
+            [&] {
+                return recordRequests(records).contains(probe) && HidBridge::instance()->backgroundQueueDepth() == 0
+                    && state(1).queuedTicket == 0;
+            },
+            10000));
+        QList<QByteArray> expected;
+        for (int start = 0; start < 30; start += 3)
+            expected << recordRequest(0, start, 3);
+        expected << probe;
+        QCOMPARE(recordRequests(records), expected);
+
+        LogMark mark;
+        Access::poll(*api);
+        QVERIFY2(!mark.has(kIdleLine), qPrintable(mark.lines().join('\n')));
+        QVERIFY(state(1).probing);
+        QVERIFY(store().statsDeferred);
     }
 
     static SimulatedPowerBank::Model sevenAbnormal()
@@ -494,13 +540,50 @@ private slots:
         QCOMPARE(cachedSeqs(1), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
     }
 
+    void syncThatWaitedInTheQueueCompletes()
+    {
+        probeWaitsBehindTheActivityLoad();
+        if (QTest::currentTestFailed())
+            return;
+        const quint64 revision = store().abnormalRevision;
+        LogMark mark;
+        const QList<EventRecord> newest = bank->model().abnormalLog.records.mid(0, 3);
+        const int stats = statisticsRequestCount();
+        api->dispatchDecodedFrame(recordsFrame(newest));
+        QVERIFY(state(1).loaded && state(1).complete && !state(1).busy());
+        // The deferred poll runs; its answer probes the loaded log again instead of loading it anew.
+        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 1));
+        QVERIFY(bank->waitUntil([this] { return !store().statsPending; }));
+        QVERIFY(state(1).probing && !state(1).loading);
+        QCOMPARE(cachedSeqs(1), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
+        QCOMPARE(store().abnormalRevision, revision);
+        QVERIFY(!mark.has(kIdleLine));
+    }
+
+    // Idleness counts from the moment the request left the queue.
+    void syncThatWaitedInTheQueueTimesOutFromItsWrite()
+    {
+        probeWaitsBehindTheActivityLoad();
+        if (QTest::currentTestFailed())
+            return;
+        LogMark mark;
+        clockMs += 29999;
+        Access::poll(*api);
+        QVERIFY(!mark.has(kIdleLine));
+        QVERIFY(state(1).probing);
+        clockMs += 1;
+        Access::poll(*api);
+        QVERIFY(mark.has(kIdleLine));
+        QVERIFY(!state(1).busy());
+    }
+
     void silentDeviceGetsStatisticsAgainAfter30s()
     {
         QVERIFY(connectAndLoad(sevenAbnormal()));
         bank->setSilent(true);
         const int stats = statisticsRequestCount();
         Access::poll(*api);
-        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 1));
+        QVERIFY(statisticsWritten(stats + 1));
         QVERIFY(store().statsPending);
         api->requestStatisticEvents(); // pending: the page's request waits too
 
@@ -512,7 +595,7 @@ private slots:
         LogMark mark;
         clockMs += 10000;
         Access::poll(*api);
-        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 2));
+        QVERIFY(statisticsWritten(stats + 2));
         QVERIFY(mark.has("requestStatisticEvents: background response timeout, retry"));
         QVERIFY(store().statsPending);
         QCOMPARE(store().statsSentMs, clockMs);
@@ -524,7 +607,7 @@ private slots:
     }
 
     // The retry waits while the request itself still waits in the background queue behind
-    // other traffic, however long that takes.
+    // other traffic, however long that takes, and gives the device 30 s from the moment it left.
     void statisticsRetryWaitsForTheBackgroundQueue()
     {
         QVERIFY(connectAndLoad(sevenAbnormal()));
@@ -542,6 +625,14 @@ private slots:
         QCOMPARE(store().statsSentMs, sent);
         QCOMPARE(statisticsRequestCount(), stats); // still queued behind the load's requests
         QVERIFY(HidBridge::instance()->backgroundQueueDepth() > 0);
+
+        QVERIFY(statisticsWritten(stats + 1, 60000));
+        Access::poll(*api);
+        QVERIFY(!mark.has("requestStatisticEvents: background response timeout, retry"));
+        clockMs += 30000;
+        Access::poll(*api);
+        QVERIFY(mark.has("requestStatisticEvents: background response timeout, retry"));
+        QVERIFY(bank->waitForRequest(0x11, 0x01, stats + 2));
     }
 
     void pollHeldBackWhileLoadingRunsWhenTheLoadEnds()

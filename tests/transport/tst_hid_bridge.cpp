@@ -169,12 +169,17 @@ private slots:
         QVERIFY(bridge->openSupportedPowerBank());
         bank.setSilent(true);
         bank.clearRecords();
+        QSignalSpy taken(bridge, &HidBridge::reportTaken);
+        auto queueTicket = [this](uint8_t command, uint8_t subCommand, HidRequestPriority priority) {
+            const auto frame = encodeRequest(command, subCommand);
+            return bridge->sendData(frame->data, frame->size, priority);
+        };
 
-        queue(bridge, 0x11, 0x01, HidRequestPriority::Background);
-        queue(bridge, 0x11, 0x02, HidRequestPriority::Background);
+        const uint64_t first = queueTicket(0x11, 0x01, HidRequestPriority::Background);
+        const uint64_t second = queueTicket(0x11, 0x02, HidRequestPriority::Background);
         QVERIFY(waitForWrites(bank, 1));
         // Queued while the second background packet waits: it goes out before it.
-        queue(bridge, 0x20, 0x01, HidRequestPriority::Foreground);
+        const uint64_t page = queueTicket(0x20, 0x01, HidRequestPriority::Foreground);
         clock.advance(100);
         QVERIFY(waitForWrites(bank, 2));
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(1));
@@ -182,6 +187,11 @@ private slots:
         QVERIFY(waitForWrites(bank, 3));
         QCOMPARE(subCommandsOf(bank.requests()), (QList<int>{0x1101, 0x2001, 0x1102}));
         QCOMPARE(bridge->backgroundQueueDepth(), size_t(0));
+        // Each report's ticket is named as it leaves its queue, in the order they were written.
+        QVERIFY(first != 0 && second > first && page > second);
+        QTRY_COMPARE_WITH_TIMEOUT(taken.count(), 3, 5000);
+        QCOMPARE((QList<quint64>{taken[0][0].toULongLong(), taken[1][0].toULongLong(), taken[2][0].toULongLong()}),
+                 (QList<quint64>{first, page, second}));
     }
 
     void answerLiftsTheWait()

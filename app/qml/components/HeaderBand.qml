@@ -33,9 +33,9 @@ CornerRectangle {
 
     AppText {
         id: titleText
-        x: 20
+        x: 26
         anchors.verticalCenter: parent.verticalCenter
         font.pixelSize: Theme.fontLarge
-        font.weight: 600
+        font.weight: Font.Bold
     }
 }

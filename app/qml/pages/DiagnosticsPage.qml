@@ -120,9 +120,7 @@ PageShell {
             accent: Theme.greenDark
             title: qsTrId("diagnostic_log_u")
             titleLabel.objectName: "logTitle"
-            titleLabel.x: 26
             titleLabel.z: 1
-            titleLabel.font.bold: true
 
             Row {
                 id: generateReport

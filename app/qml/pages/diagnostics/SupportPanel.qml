@@ -20,8 +20,6 @@ Rectangle {
         accent: Theme.green
         title: qsTrId("product_support_u")
         titleLabel.objectName: "supportTitle"
-        titleLabel.x: 26
-        titleLabel.font.bold: true
     }
 
     Column {

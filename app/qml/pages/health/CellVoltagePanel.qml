@@ -18,6 +18,8 @@ Rectangle {
         z: 10
         accent: Theme.greenDark
         title: qsTrId("battery_cell_voltage_u")
+        titleLabel.x: 20
+        titleLabel.font.weight: 600
     }
 
     ListView {

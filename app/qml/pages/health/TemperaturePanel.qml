@@ -28,6 +28,8 @@ Rectangle {
     HeaderBand {
         accent: Theme.green
         title: qsTrId("temperature_u")
+        titleLabel.x: 20
+        titleLabel.font.weight: 600
     }
 
     Image {

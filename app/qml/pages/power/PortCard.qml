@@ -28,7 +28,9 @@ Rectangle {
         id: portTitle
         accent: root.headerColor.length === 7 ? root.headerColor : "transparent"
         title: root.portName
+        titleLabel.x: 20
         titleLabel.anchors.verticalCenterOffset: 3
+        titleLabel.font.weight: 600
         titleLabel.font.family: Theme.suisseIntlSemiBold.name
         titleLabel.skipLangCheck: true
 

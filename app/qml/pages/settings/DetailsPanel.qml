@@ -54,8 +54,6 @@ Rectangle {
         accent: Theme.greenDark
         title: qsTrId("product_details_u")
         titleLabel.objectName: "detailTitleText"
-        titleLabel.x: 26
-        titleLabel.font.bold: true
     }
 
     Rectangle {

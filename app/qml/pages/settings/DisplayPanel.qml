@@ -30,8 +30,6 @@ Rectangle {
         accent: Theme.green
         title: qsTrId("display_u")
         titleLabel.objectName: "displayTitleText"
-        titleLabel.x: 26
-        titleLabel.font.bold: true
 
         Row {
             id: resetDefault
