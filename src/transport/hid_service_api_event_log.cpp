@@ -161,8 +161,9 @@ void HidServiceApi::pollStatisticEvents()
         return;
     const int64_t now = nowMs();
     if (s.statsPending) {
-        // Still waiting in the link's queue behind other traffic is not the device's silence.
-        if (s.statsTicket != 0 || now - s.statsSentMs < kIdleTimeoutMs)
+        // Still waiting in the link's queue behind other traffic is not the device's silence, and
+        // a retry waits until the background queue has emptied.
+        if (s.statsTicket != 0 || bridge->backgroundQueueDepth() > 0 || now - s.statsSentMs < kIdleTimeoutMs)
             return;
         log(QStringLiteral("requestStatisticEvents: background response timeout, retry"));
         s.statsPending = false;
