@@ -84,11 +84,17 @@ void setInitialWindowSize(QQmlApplicationEngine& engine, QSize size)
 
 int runApplication(int argc, char** argv, const QUrl& root)
 {
+    // Before any thread exists, so that every thread Qt starts inherits the mask: a termination
+    // signal that comes while the application is being built waits for its handler.
+    ShutdownSignals::block();
     auto app = std::make_unique<QGuiApplication>(argc, argv);
-    if (!relocateMacAppIfNeeded())
-        return 0;
     // From here on a termination signal ends the event loop; before it runs, the quit waits for it.
     auto shutdownSignals = std::make_unique<ShutdownSignals>();
+    if (!relocateMacAppIfNeeded())
+        return 0;
+    // One came already: end before the lock is taken.
+    if (shutdownSignals->requested())
+        return 0;
 
     const LockFileLocation lockLocation = lockFileLocation();
     if (lockLocation.path.isEmpty()) {
