@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,56 @@
 using tessaravolt::common::FileWriteResult;
 using tessaravolt::common::SafeFileWriter;
 using tessaravolt::common::writeFileSafely;
+
+namespace {
+
+// While a SystemCalls lives, the fsync() and rename() calls of this process are written down in
+// order ("fsync file", "fsync folder", "rename to NAME").
+struct SystemCalls
+{
+    SystemCalls();
+    ~SystemCalls();
+    QStringList calls;
+};
+SystemCalls* s_systemCalls = nullptr;
+
+SystemCalls::SystemCalls()
+{
+    s_systemCalls = this;
+}
+
+SystemCalls::~SystemCalls()
+{
+    s_systemCalls = nullptr;
+}
+
+template <typename Function> Function* nextDefinition(const char* name)
+{
+    return reinterpret_cast<Function*>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    static const auto real = nextDefinition<int(int)>("fsync");
+    if (s_systemCalls) {
+        struct stat st
+        {
+        };
+        const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+        s_systemCalls->calls << (folder ? QStringLiteral("fsync folder") : QStringLiteral("fsync file"));
+    }
+    return real(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    static const auto real = nextDefinition<int(const char*, const char*)>("rename");
+    if (s_systemCalls)
+        s_systemCalls->calls << QStringLiteral("rename to ") + QFileInfo(QFile::decodeName(to)).fileName();
+    return real(from, to);
+}
 
 namespace {
 
@@ -171,6 +222,34 @@ private slots:
         QCOMPARE(entriesOf(dir.path()), replacing ? QStringList{QStringLiteral("limited.log")} : QStringList());
         if (replacing)
             QCOMPARE(contentOf(path), old);
+    }
+
+    // The new file reaches the disk before it takes the name, and the name after: a power cut just
+    // after a save finds the old file or the whole new one under the name, never an empty one.
+    void syncsBeforeTheRename_data()
+    {
+        QTest::addColumn<bool>("replacing");
+        QTest::newRow("new file") << false;
+        QTest::newRow("replacing") << true;
+    }
+
+    void syncsBeforeTheRename()
+    {
+        QFETCH(bool, replacing);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("report.pdf"));
+        if (replacing)
+            QVERIFY(writePlain(path, "old"));
+        QStringList calls;
+        {
+            SystemCalls recorded;
+            QVERIFY(writeFileSafely(path, QByteArray(20000, 'n')).written);
+            calls = recorded.calls;
+        }
+        QCOMPARE(calls,
+                 QStringList({QStringLiteral("fsync file"), QStringLiteral("rename to report.pdf"),
+                              QStringLiteral("fsync folder")}));
+        QCOMPARE(contentOf(path), QByteArray(20000, 'n'));
     }
 };
 
