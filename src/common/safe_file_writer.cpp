@@ -81,6 +81,11 @@ void SafeFileWriter::discard()
 bool SafeFileWriter::open()
 {
     discard();
+    // Nothing found by an earlier open() holds now.
+    m_replacing = false;
+    m_mode = 0;
+    m_reason.clear();
+    m_step.clear();
     if (m_target.isEmpty())
         return fail("naming the file", ENOENT);
     struct stat old

@@ -89,6 +89,14 @@ bool writePlain(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+mode_t modeOf(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(0);
+}
+
 } // namespace
 
 class TestSafeFileWriter : public QObject
@@ -222,6 +230,26 @@ private slots:
         QCOMPARE(entriesOf(dir.path()), replacing ? QStringList{QStringLiteral("limited.log")} : QStringList());
         if (replacing)
             QCOMPARE(contentOf(path), old);
+    }
+
+    // A writer opened again does not keep what it found the first time: the file it was to replace
+    // is gone, so the new one is made as a new file and does not take the old one's permissions.
+    void reopenedWriterStartsAfresh()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("app.log"));
+        QVERIFY(writePlain(path, "old"));
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+
+        SafeFileWriter writer(path);
+        QVERIFY(writer.open());
+        QVERIFY(QFile::remove(path));
+        QVERIFY(writer.open());
+        QVERIFY(writer.commit("new"));
+        QCOMPARE(contentOf(path), QByteArray("new"));
+        QCOMPARE(modeOf(path), mode_t(0666 & ~mask));
     }
 
     // The new file reaches the disk before it takes the name, and the name after: a power cut just
