@@ -145,8 +145,7 @@ bool LoggerManager::exportLog(const QString& path, QString* reason)
     if (!result.written) {
         if (reason)
             *reason = result.reason;
-        addLog(
-            QStringLiteral("exportLog: the file could not be written whole: %1 (%2)").arg(result.reason, result.step));
+        addLog(QStringLiteral("exportLog: ") + result.failure);
         return false;
     }
 

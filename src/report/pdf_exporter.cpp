@@ -18,7 +18,6 @@
 #include <QUrl>
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <unordered_map>
 
@@ -352,9 +351,7 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
 {
     setLastError(QString());
     QString localPath = normalizedLocalPath(path);
-    if (localPath.isEmpty())
-        return failed(systemErrorText(ENOENT));
-    if (!localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+    if (!localPath.isEmpty() && !localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         localPath += QStringLiteral(".pdf");
 
     // The report is drawn in memory, then written beside its final name, which it takes only once
@@ -362,8 +359,7 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
     // missing folder: no folder is created) fails before any drawing.
     SafeFileWriter file(localPath);
     const auto writeFailed = [&] {
-        logFailure(
-            QStringLiteral("the file could not be written whole: %1 (%2)").arg(file.reason(), file.failedStep()));
+        logFailure(file.failure());
         return failed(file.reason());
     };
     if (!file.open())
@@ -377,8 +373,10 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
         writer.setResolution(300);
         writer.setTitle(kReportTitle);
         QPainter painter;
-        if (!painter.begin(&writer))
+        if (!painter.begin(&writer)) {
+            logFailure(QStringLiteral("painter.begin() failed"));
             return failed(QStringLiteral("The report could not be drawn."));
+        }
         Report report(writer, painter);
         drawReport(report, modelNo, serialNo, hardwareVersion, firmwareVersion, activityLogs, abnormalLogs);
         if (!painter.end()) {
@@ -398,11 +396,8 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
 bool PdfExporter::exportLog(const QString& path)
 {
     setLastError(QString());
-    const QString localPath = normalizedLocalPath(path);
-    if (localPath.isEmpty())
-        return failed(systemErrorText(ENOENT));
     QString reason;
-    if (!LoggerManager::instance().exportLog(localPath, &reason))
+    if (!LoggerManager::instance().exportLog(normalizedLocalPath(path), &reason))
         return failed(reason);
     return true;
 }

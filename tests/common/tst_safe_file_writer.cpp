@@ -18,6 +18,7 @@
 
 using tessaravolt::common::FileWriteResult;
 using tessaravolt::common::SafeFileWriter;
+using tessaravolt::common::systemErrorText;
 using tessaravolt::common::writeFileSafely;
 
 namespace {
@@ -169,6 +170,8 @@ private slots:
         QVERIFY(!result.written);
         QCOMPARE(result.reason, reason);
         QVERIFY(!result.step.isEmpty());
+        // Nothing was written, and the log line says so.
+        QCOMPARE(result.failure, QStringLiteral("the file could not be created: %1 (%2)").arg(reason, result.step));
         QCOMPARE(entriesOf(dir.path()), before);
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder"))).isDir());
         QCOMPARE(contentOf(dir.filePath(QStringLiteral("plain"))), QByteArray("plain"));
@@ -227,9 +230,28 @@ private slots:
         QVERIFY(!result.written);
         QCOMPARE(result.reason, tessaravolt::common::systemErrorText(EFBIG));
         QCOMPARE(result.step, QStringLiteral("writing"));
+        QCOMPARE(result.failure, QStringLiteral("the file could not be written whole: File too large (writing)"));
         QCOMPARE(entriesOf(dir.path()), replacing ? QStringList{QStringLiteral("limited.log")} : QStringList());
         if (replacing)
             QCOMPARE(contentOf(path), old);
+    }
+
+    // Something put at the name after the writer was opened refuses the rename: the whole new file
+    // is dropped, and what stands at the name is left.
+    void nameTakenMeanwhile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("report.pdf"));
+        SafeFileWriter writer(path);
+        QVERIFY(writer.open());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("report.pdf")));
+        QVERIFY(!writer.commit("whole"));
+        QCOMPARE(writer.failedStep(), QStringLiteral("renaming"));
+        QCOMPARE(writer.failure(),
+                 QStringLiteral("the file was written but could not take its name: %1 (renaming)")
+                     .arg(systemErrorText(EISDIR)));
+        QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("report.pdf")});
+        QVERIFY(QFileInfo(path).isDir());
     }
 
     // A writer opened again does not keep what it found the first time: the file it was to replace
