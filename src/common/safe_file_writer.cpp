@@ -28,6 +28,24 @@ QByteArray temporaryNameIn(const QByteArray& folder)
     return folder + "/.tessaravolt-save-" + randomSuffix();
 }
 
+QByteArray handleOf(int fd)
+{
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+// An unnamed file can be linked in only through its handle's path under /proc.
+bool linkableByHandle(int fd)
+{
+    struct stat opened
+    {
+    };
+    struct stat throughHandle
+    {
+    };
+    return ::fstat(fd, &opened) == 0 && ::stat(handleOf(fd).constData(), &throughHandle) == 0
+        && opened.st_dev == throughHandle.st_dev && opened.st_ino == throughHandle.st_ino;
+}
+
 } // namespace
 
 QString systemErrorText(int error)
@@ -123,10 +141,15 @@ bool SafeFileWriter::open()
     }
 
     // A file without a name cannot be left behind by a failure; it gets one only once it is whole.
+    // Where it could not get one (no /proc), the file is named from the start instead.
     m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    m_anonymous = m_fd >= 0;
     if (m_fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return fail(Outcome::NotCreated, "creating the file", errno);
+    if (m_fd >= 0 && !linkableByHandle(m_fd)) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_anonymous = m_fd >= 0;
     for (int attempt = 0; m_fd < 0 && attempt < 100; ++attempt) {
         const QByteArray name = temporaryNameIn(m_folder);
         m_fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
@@ -145,7 +168,7 @@ bool SafeFileWriter::open()
 
 bool SafeFileWriter::linkUnderTemporaryName()
 {
-    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(m_fd);
+    const QByteArray handle = handleOf(m_fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray name = temporaryNameIn(m_folder);
         if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {

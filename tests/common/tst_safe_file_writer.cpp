@@ -10,10 +10,15 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using tessaravolt::common::FileWriteResult;
@@ -96,6 +101,46 @@ mode_t modeOf(const QString& path)
     {
     };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : mode_t(0);
+}
+
+constexpr int kNoNamespace = 77;
+
+bool writeSmallFile(const char* path, const QByteArray& text)
+{
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    const bool written = fd >= 0 && ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    if (fd >= 0)
+        ::close(fd);
+    return written;
+}
+
+// In a child of its own, single-threaded as a new user namespace needs: hides /proc under an empty
+// tmpfs in a private mount namespace, then saves a new file and replaces an old one. The status
+// says how far it got.
+int saveWithoutProc(const QString& fresh, const QString& replaced)
+{
+    const QByteArray uid = QByteArray::number(::geteuid());
+    const QByteArray gid = QByteArray::number(::getegid());
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 || !writeSmallFile("/proc/self/uid_map", "0 " + uid + " 1")
+        || !writeSmallFile("/proc/self/setgroups", "deny") || !writeSmallFile("/proc/self/gid_map", "0 " + gid + " 1")
+        || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || ::mount("tmpfs", "/proc", "tmpfs", 0, "size=16k") != 0) {
+        std::perror("a mount namespace without /proc");
+        return kNoNamespace;
+    }
+    if (::access("/proc/self/fd", F_OK) == 0)
+        return 2;
+    const FileWriteResult made = writeFileSafely(fresh, "new");
+    if (!made.written) {
+        std::fprintf(stderr, "new file: %s\n", qPrintable(made.failure));
+        return 3;
+    }
+    const FileWriteResult replacement = writeFileSafely(replaced, "replacement");
+    if (!replacement.written) {
+        std::fprintf(stderr, "replaced file: %s\n", qPrintable(replacement.failure));
+        return 4;
+    }
+    return 0;
 }
 
 } // namespace
@@ -300,6 +345,33 @@ private slots:
                  QStringList({QStringLiteral("fsync file"), QStringLiteral("rename to report.pdf"),
                               QStringLiteral("fsync folder")}));
         QCOMPARE(contentOf(path), QByteArray(20000, 'n'));
+    }
+
+    // Where /proc is missing, the unnamed file could never be linked in: the save names its file
+    // from the start instead, and works.
+    void savesWithoutProc()
+    {
+        QTemporaryDir dir;
+        const QString fresh = dir.filePath(QStringLiteral("new.log"));
+        const QString replaced = dir.filePath(QStringLiteral("old.log"));
+        QVERIFY(writePlain(replaced, "old"));
+        QCOMPARE(::chmod(QFile::encodeName(replaced).constData(), 0640), 0);
+
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0)
+            ::_exit(saveWithoutProc(fresh, replaced));
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == kNoNamespace)
+            QSKIP("no mount namespace of this test's own can be made here to hide /proc");
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(contentOf(fresh), QByteArray("new"));
+        QCOMPARE(contentOf(replaced), QByteArray("replacement"));
+        QCOMPARE(modeOf(replaced), mode_t(0640));
+        QCOMPARE(entriesOf(dir.path()), QStringList({QStringLiteral("new.log"), QStringLiteral("old.log")}));
     }
 };
 
