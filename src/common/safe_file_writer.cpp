@@ -124,6 +124,7 @@ bool SafeFileWriter::open()
     m_mode = 0;
     m_reason.clear();
     m_step.clear();
+    m_warning.clear();
     if (m_target.isEmpty())
         return fail(Outcome::NotCreated, "naming the file", ENOENT);
     struct stat old
@@ -223,10 +224,13 @@ bool SafeFileWriter::commit(const QByteArray& bytes)
 
     // The new name itself reaches the disk with the folder.
     const int folder = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
+    const int synced = folder >= 0 ? ::fsync(folder) : -1;
+    const int error = errno;
+    if (folder >= 0)
         ::close(folder);
-    }
+    if (synced != 0)
+        m_warning = QStringLiteral("the file is in place, but its name may not be on disk yet: %1 (syncing the folder)")
+                        .arg(systemErrorText(error));
     return true;
 }
 
@@ -234,8 +238,8 @@ FileWriteResult writeFileSafely(const QString& path, const QByteArray& bytes)
 {
     SafeFileWriter writer(path);
     if (!writer.open() || !writer.commit(bytes))
-        return {false, writer.reason(), writer.failedStep(), writer.failure()};
-    return {true, {}, {}, {}};
+        return {false, writer.reason(), writer.failedStep(), writer.failure(), {}};
+    return {true, {}, {}, {}, writer.warning()};
 }
 
 } // namespace tessaravolt::common

@@ -40,6 +40,9 @@ public:
     // After a failure, for the application log: what happened, why, and at which step ("the file
     // could not be written whole: No space left on device (writing)").
     QString failure() const;
+    // After a commit that put the file in place but could not sync its folder, for the application
+    // log: the file is whole under its name, but the name may not be on disk yet. Empty otherwise.
+    QString warning() const { return m_warning; }
 
 private:
     // How far a failed save got; the old file is kept whatever it is.
@@ -63,6 +66,7 @@ private:
     Outcome m_outcome = Outcome::NotCreated;
     QString m_reason;
     QString m_step;
+    QString m_warning;
 };
 
 // One whole write through SafeFileWriter, with its texts.
@@ -72,6 +76,7 @@ struct FileWriteResult
     QString reason;
     QString step;
     QString failure;
+    QString warning;
 };
 FileWriteResult writeFileSafely(const QString& path, const QByteArray& bytes);
 

@@ -302,7 +302,7 @@ void drawReport(Report& report, const QString& modelNo, const QString& serialNo,
     drawLogSection(report, QStringLiteral("Abnormal Logs"), parseRows(abnormalLogs));
 }
 
-void logFailure(const QString& text)
+void logReportLine(const QString& text)
 {
     LoggerManager::instance().addLog(QStringLiteral("exportDiagnosticReport: ") + text);
 }
@@ -359,7 +359,7 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
     // missing folder: no folder is created) fails before any drawing.
     SafeFileWriter file(localPath);
     const auto writeFailed = [&] {
-        logFailure(file.failure());
+        logReportLine(file.failure());
         return failed(file.reason());
     };
     if (!file.open())
@@ -374,22 +374,24 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
         writer.setTitle(kReportTitle);
         QPainter painter;
         if (!painter.begin(&writer)) {
-            logFailure(QStringLiteral("painter.begin() failed"));
+            logReportLine(QStringLiteral("painter.begin() failed"));
             return failed(QStringLiteral("The report could not be drawn."));
         }
         Report report(writer, painter);
         drawReport(report, modelNo, serialNo, hardwareVersion, firmwareVersion, activityLogs, abnormalLogs);
         if (!painter.end()) {
-            logFailure(QStringLiteral("painter.end() failed"));
+            logReportLine(QStringLiteral("painter.end() failed"));
             return failed(QStringLiteral("The report could not be drawn."));
         }
         if (!report.pagesOk) {
-            logFailure(QStringLiteral("a new page could not be started"));
+            logReportLine(QStringLiteral("a new page could not be started"));
             return failed(QStringLiteral("The report could not be drawn."));
         }
     }
     if (!file.commit(document.data()))
         return writeFailed();
+    if (!file.warning().isEmpty())
+        logReportLine(file.warning());
     return true;
 }
 

@@ -1,5 +1,6 @@
 // The one way a user's file is written: the target is replaced whole or not at all, and nothing
 // else at its name is touched.
+#include "common/logger_manager.h"
 #include "common/safe_file_writer.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@
 #include <unistd.h>
 
 using tessaravolt::common::FileWriteResult;
+using tessaravolt::common::LoggerManager;
 using tessaravolt::common::SafeFileWriter;
 using tessaravolt::common::systemErrorText;
 using tessaravolt::common::writeFileSafely;
@@ -29,12 +31,13 @@ using tessaravolt::common::writeFileSafely;
 namespace {
 
 // While a SystemCalls lives, the fsync() and rename() calls of this process are written down in
-// order ("fsync file", "fsync folder", "rename to NAME").
+// order ("fsync file", "fsync folder", "rename to NAME"), and a folder's fsync can be made to fail.
 struct SystemCalls
 {
     SystemCalls();
     ~SystemCalls();
     QStringList calls;
+    int folderSyncError = 0;
 };
 SystemCalls* s_systemCalls = nullptr;
 
@@ -64,6 +67,10 @@ extern "C" int fsync(int fd)
         };
         const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
         s_systemCalls->calls << (folder ? QStringLiteral("fsync folder") : QStringLiteral("fsync file"));
+        if (folder && s_systemCalls->folderSyncError != 0) {
+            errno = s_systemCalls->folderSyncError;
+            return -1;
+        }
     }
     return real(fd);
 }
@@ -345,6 +352,38 @@ private slots:
                  QStringList({QStringLiteral("fsync file"), QStringLiteral("rename to report.pdf"),
                               QStringLiteral("fsync folder")}));
         QCOMPARE(contentOf(path), QByteArray(20000, 'n'));
+    }
+
+    // A folder that cannot be synced after the rename: the file is whole under its name and the save
+    // counts, but the log is told that the name may not be on disk yet.
+    void folderSyncFailureIsLogged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("app.log"));
+        const QString warning = QStringLiteral("the file is in place, but its name may not be on disk yet: %1 "
+                                               "(syncing the folder)")
+                                    .arg(systemErrorText(EIO));
+        {
+            SystemCalls failing;
+            failing.folderSyncError = EIO;
+            const FileWriteResult result = writeFileSafely(path, "saved");
+            QVERIFY(result.written);
+            QCOMPARE(result.warning, warning);
+            QVERIFY(result.failure.isEmpty());
+            LoggerManager::instance().addLog(QStringLiteral("exported"));
+            QVERIFY(LoggerManager::instance().exportLog(path));
+        }
+        QVERIFY(contentOf(path).endsWith("  exported\n"));
+        // What was exported has left the log; the warning of that export stays in it.
+        QStringList logged;
+        for (const LoggerManager::LogEntry& entry : LoggerManager::instance().entries())
+            logged << entry.message;
+        QCOMPARE(logged, QStringList{QStringLiteral("exportLog: ") + warning});
+
+        // A folder that syncs warns of nothing.
+        SafeFileWriter writer(path);
+        QVERIFY(writer.commit("again"));
+        QVERIFY(writer.warning().isEmpty());
     }
 
     // Where /proc is missing, the unnamed file could never be linked in: the save names its file
