@@ -10,7 +10,6 @@
 #include "app/window_size_policy.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLockFile>
 #include <QPointer>
@@ -42,23 +41,23 @@ void applyCornerPreference(const QPointer<QWindow>& window)
 
 } // namespace
 
-QString lockFilePath()
+LockFileLocation lockFileLocation()
 {
 #ifdef Q_OS_LINUX
     // One lock per user: in the user's own runtime folder, or else in the shared temporary folder
     // under a name that holds the user's id, so that another user neither shares nor blocks it.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime))
-        return QDir(runtime).filePath(QString::fromLatin1(kLockFileName));
+        return {QDir(runtime).filePath(QString::fromLatin1(kLockFileName)), LockFolder::ThisMachine};
 #endif
     // Empty when the temporary folder does not exist; a relative name would lock the working folder.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
     if (folder.isEmpty())
         return {};
 #ifdef Q_OS_LINUX
-    return QDir(folder).filePath(QStringLiteral("Tessaravolt-%1.lock").arg(::getuid()));
+    return {QDir(folder).filePath(QStringLiteral("Tessaravolt-%1.lock").arg(::getuid())), LockFolder::MaybeShared};
 #else
-    return QDir(folder).filePath(QString::fromLatin1(kLockFileName));
+    return {QDir(folder).filePath(QString::fromLatin1(kLockFileName)), LockFolder::MaybeShared};
 #endif
 }
 
@@ -85,24 +84,25 @@ void setInitialWindowSize(QQmlApplicationEngine& engine, QSize size)
 
 int runApplication(int argc, char** argv, const QUrl& root)
 {
+    // Before any thread exists, so that every thread Qt starts inherits the mask: a termination
+    // signal that comes while the application is being built waits for its handler.
+    ShutdownSignals::block();
     auto app = std::make_unique<QGuiApplication>(argc, argv);
-    if (!relocateMacAppIfNeeded())
-        return 0;
     // From here on a termination signal ends the event loop; before it runs, the quit waits for it.
     auto shutdownSignals = std::make_unique<ShutdownSignals>();
+    if (!relocateMacAppIfNeeded())
+        return 0;
+    // One came already: end before the lock is taken.
+    if (shutdownSignals->requested())
+        return 0;
 
-    const QString lockPath = lockFilePath();
-    if (lockPath.isEmpty()) {
+    const LockFileLocation lockLocation = lockFileLocation();
+    if (lockLocation.path.isEmpty()) {
         std::fprintf(stderr, "Tessaravolt: cannot create the lock file: the temporary folder does not exist\n");
         return 1;
     }
-    auto lock = std::make_unique<QLockFile>(lockPath);
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const LockFolder folder =
-        QDir::isAbsolutePath(runtime) && QFileInfo(lockPath).absolutePath() == QDir(runtime).absolutePath()
-        ? LockFolder::ThisMachine
-        : LockFolder::MaybeShared;
-    const InstanceLockResult locked = acquireInstanceLock(*lock, lockPath, folder);
+    auto lock = std::make_unique<QLockFile>(lockLocation.path);
+    const InstanceLockResult locked = acquireInstanceLock(*lock, lockLocation.path, lockLocation.folder);
     if (locked.outcome == InstanceLockResult::HeldByLiveInstance)
         return 0;
     if (locked.outcome == InstanceLockResult::Failed) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/instance_lock.h"
+
 #include <QSize>
 #include <QString>
 #include <QUrl>
@@ -13,9 +15,16 @@ inline constexpr char kOrganisationName[] = "Tavrin";
 inline constexpr char kApplicationVersion[] = "1.0.8";
 inline constexpr char kLockFileName[] = "Tessaravolt.lock";
 
-// The single-instance lock file of this user: on Linux in $XDG_RUNTIME_DIR when it is set, else in
-// the temporary folder with the user's id in its name; elsewhere in the user's temporary folder.
-QString lockFilePath();
+// The single-instance lock file of this user and the kind of folder that holds it: on Linux in
+// $XDG_RUNTIME_DIR when it is set (ThisMachine), else in the temporary folder with the user's id in
+// its name (MaybeShared); elsewhere in the user's temporary folder (MaybeShared). The path is empty
+// when the temporary folder does not exist.
+struct LockFileLocation
+{
+    QString path;
+    LockFolder folder = LockFolder::MaybeShared;
+};
+LockFileLocation lockFileLocation();
 
 // The root window of the module, Main.
 QUrl mainWindowUrl();

@@ -145,20 +145,23 @@ bool LoggerManager::exportLog(const QString& path, QString* reason)
     if (!result.written) {
         if (reason)
             *reason = result.reason;
-        addLog(
-            QStringLiteral("exportLog: the file could not be written whole: %1 (%2)").arg(result.reason, result.step));
+        addLog(QStringLiteral("exportLog: ") + result.failure);
         return false;
     }
 
-    QMutexLocker lock(&m_mutex);
-    // Entries logged while the file was written stay: only those exported are removed.
-    const qsizetype live = m_entries.size() - m_firstEntry;
-    const quint64 firstLiveSerial = m_appendedTotal - quint64(live);
-    const qsizetype exported = exportedUpTo > firstLiveSerial ? qsizetype(exportedUpTo - firstLiveSerial) : 0;
-    for (qsizetype i = 0; i < exported; ++i)
-        m_totalBytes -= m_entries.at(m_firstEntry + i).size;
-    m_entries.remove(0, m_firstEntry + exported);
-    m_firstEntry = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        // Entries logged while the file was written stay: only those exported are removed.
+        const qsizetype live = m_entries.size() - m_firstEntry;
+        const quint64 firstLiveSerial = m_appendedTotal - quint64(live);
+        const qsizetype exported = exportedUpTo > firstLiveSerial ? qsizetype(exportedUpTo - firstLiveSerial) : 0;
+        for (qsizetype i = 0; i < exported; ++i)
+            m_totalBytes -= m_entries.at(m_firstEntry + i).size;
+        m_entries.remove(0, m_firstEntry + exported);
+        m_firstEntry = 0;
+    }
+    if (!result.warning.isEmpty())
+        addLog(QStringLiteral("exportLog: ") + result.warning);
     return true;
 }
 

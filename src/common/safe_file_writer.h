@@ -37,10 +37,22 @@ public:
     // step that failed, for the application log.
     QString reason() const { return m_reason; }
     QString failedStep() const { return m_step; }
+    // After a failure, for the application log: what happened, why, and at which step ("the file
+    // could not be written whole: No space left on device (writing)").
+    QString failure() const;
+    // After a commit that put the file in place but could not sync its folder, for the application
+    // log: the file is whole under its name, but the name may not be on disk yet. Empty otherwise.
+    QString warning() const { return m_warning; }
 
 private:
-    bool fail(const char* step, int error);
-    bool fail(const char* step, const QString& reason);
+    // How far a failed save got; the old file is kept whatever it is.
+    enum class Outcome {
+        NotCreated, // nothing was written
+        NotWhole,   // the new file's bytes did not all reach the disk
+        NotInPlace, // the new file was whole but could not take the target's name
+    };
+    bool fail(Outcome outcome, const char* step, int error);
+    bool fail(Outcome outcome, const char* step, const QString& reason);
     bool linkUnderTemporaryName();
     void discard();
 
@@ -51,16 +63,20 @@ private:
     bool m_anonymous = false; // made without a name (O_TMPFILE), linked in only once it is whole
     bool m_replacing = false;
     mode_t m_mode = 0;
+    Outcome m_outcome = Outcome::NotCreated;
     QString m_reason;
     QString m_step;
+    QString m_warning;
 };
 
-// One whole write through SafeFileWriter.
+// One whole write through SafeFileWriter, with its texts.
 struct FileWriteResult
 {
     bool written = false;
     QString reason;
     QString step;
+    QString failure;
+    QString warning;
 };
 FileWriteResult writeFileSafely(const QString& path, const QByteArray& bytes);
 

@@ -18,7 +18,6 @@
 #include <QUrl>
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <unordered_map>
 
@@ -303,7 +302,7 @@ void drawReport(Report& report, const QString& modelNo, const QString& serialNo,
     drawLogSection(report, QStringLiteral("Abnormal Logs"), parseRows(abnormalLogs));
 }
 
-void logFailure(const QString& text)
+void logReportLine(const QString& text)
 {
     LoggerManager::instance().addLog(QStringLiteral("exportDiagnosticReport: ") + text);
 }
@@ -352,9 +351,7 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
 {
     setLastError(QString());
     QString localPath = normalizedLocalPath(path);
-    if (localPath.isEmpty())
-        return failed(systemErrorText(ENOENT));
-    if (!localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+    if (!localPath.isEmpty() && !localPath.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         localPath += QStringLiteral(".pdf");
 
     // The report is drawn in memory, then written beside its final name, which it takes only once
@@ -362,8 +359,7 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
     // missing folder: no folder is created) fails before any drawing.
     SafeFileWriter file(localPath);
     const auto writeFailed = [&] {
-        logFailure(
-            QStringLiteral("the file could not be written whole: %1 (%2)").arg(file.reason(), file.failedStep()));
+        logReportLine(file.failure());
         return failed(file.reason());
     };
     if (!file.open())
@@ -377,32 +373,33 @@ bool PdfExporter::exportDiagnosticReport(const QString& path, const QString& mod
         writer.setResolution(300);
         writer.setTitle(kReportTitle);
         QPainter painter;
-        if (!painter.begin(&writer))
+        if (!painter.begin(&writer)) {
+            logReportLine(QStringLiteral("painter.begin() failed"));
             return failed(QStringLiteral("The report could not be drawn."));
+        }
         Report report(writer, painter);
         drawReport(report, modelNo, serialNo, hardwareVersion, firmwareVersion, activityLogs, abnormalLogs);
         if (!painter.end()) {
-            logFailure(QStringLiteral("painter.end() failed"));
+            logReportLine(QStringLiteral("painter.end() failed"));
             return failed(QStringLiteral("The report could not be drawn."));
         }
         if (!report.pagesOk) {
-            logFailure(QStringLiteral("a new page could not be started"));
+            logReportLine(QStringLiteral("a new page could not be started"));
             return failed(QStringLiteral("The report could not be drawn."));
         }
     }
     if (!file.commit(document.data()))
         return writeFailed();
+    if (!file.warning().isEmpty())
+        logReportLine(file.warning());
     return true;
 }
 
 bool PdfExporter::exportLog(const QString& path)
 {
     setLastError(QString());
-    const QString localPath = normalizedLocalPath(path);
-    if (localPath.isEmpty())
-        return failed(systemErrorText(ENOENT));
     QString reason;
-    if (!LoggerManager::instance().exportLog(localPath, &reason))
+    if (!LoggerManager::instance().exportLog(normalizedLocalPath(path), &reason))
         return failed(reason);
     return true;
 }

@@ -52,9 +52,10 @@ bool isSupportedVendor(uint16_t vendorId)
 void tellPermissionDenied(const std::string& path)
 {
     const QString line =
-        QStringLiteral("Tessaravolt: the power bank at %1 may not be opened (permission denied): install the udev "
-                       "rule udev/70-tessaravolt.rules as the README section \"The udev rule (USB permissions)\" "
-                       "says, then unplug and re-plug the power bank")
+        QStringLiteral("Tessaravolt: the power bank at %1 may not be opened (permission denied): it needs the udev "
+                       "rule 70-tessaravolt.rules, which the package installs in /usr/lib/udev/rules.d (from a "
+                       "clone, scripts/install-udev-rule installs it); see the README section \"The udev rule "
+                       "(USB permissions)\", then unplug and re-plug the power bank")
             .arg(QString::fromStdString(path));
     std::fprintf(stderr, "%s\n", qPrintable(line));
     std::fflush(stderr);

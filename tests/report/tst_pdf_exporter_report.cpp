@@ -1,10 +1,12 @@
 // The diagnostic report as a reader of the file sees it: pages, text and positions through poppler's
 // pdfinfo, pdftotext and pdftoppm.
 #include "report/pdf_reading.h"
+#include "support/log_mark.h"
 #include "transport/tst_event_log_access.h"
 
 #include "common/i18n.h"
 #include "common/logger_manager.h"
+#include "common/safe_file_writer.h"
 #include "report/pdf_exporter.h"
 #include "transport/hid_service_api.h"
 
@@ -25,6 +27,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -42,6 +45,7 @@ using namespace tessaravolt::test;
 using tessaravolt::common::I18n;
 using tessaravolt::common::LoggerManager;
 using tessaravolt::common::PdfExporter;
+using tessaravolt::common::systemErrorText;
 using tessaravolt::transport::CacheEvtInfo;
 using tessaravolt::transport::EventLogTestAccess;
 using tessaravolt::transport::HidServiceApi;
@@ -128,7 +132,9 @@ void checkUnwritableFolder(const QString& folder)
     QVERIFY(revoked);
     QVERIFY(!written);
     QVERIFY(entriesOf(folder).isEmpty());
-    QVERIFY(hasLog(QStringLiteral("exportDiagnosticReport: the file could not be written whole")));
+    // The whole report was on disk, without a name it could keep.
+    QVERIFY(hasLog(QStringLiteral("exportDiagnosticReport: the file was written but could not take its name: ")
+                   + systemErrorText(EACCES)));
 }
 
 // Sets TZ for the process and restores it on leaving.
@@ -580,21 +586,35 @@ private slots:
         QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("again.pdf")});
     }
 
+    // Each refusal reaches the application log: nothing was created, why, and at which step.
     void refusedPaths()
     {
         QTemporaryDir dir;
+        const QString noName =
+            QStringLiteral("exportDiagnosticReport: the file could not be created: %1 (naming the file)")
+                .arg(systemErrorText(ENOENT));
+        const QString noFolder =
+            QStringLiteral("exportDiagnosticReport: the file could not be created: %1 (creating the file)")
+                .arg(systemErrorText(ENOENT));
+        LogMark mark;
         QVERIFY(!exportReport(QString(), {}, {}));
         QVERIFY(!exportReport(QStringLiteral("file:"), {}, {}));
+        QCOMPARE(mark.lines(), QStringList({noName, noName}));
         // A missing folder is not created.
         QVERIFY(!exportReport(dir.filePath(QStringLiteral("missing/deeper/report")), {}, {}));
         QVERIFY(
             !exportReport(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing/report.pdf"))).toString(), {}, {}));
         QVERIFY(entriesOf(dir.path()).isEmpty());
+        QCOMPARE(mark.lines().mid(2), QStringList({noFolder, noFolder}));
         // A folder standing at the name is left alone.
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("taken.pdf"))));
         QVERIFY(!exportReport(dir.filePath(QStringLiteral("taken")), {}, {}));
         QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("taken.pdf")});
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken.pdf"))).isDir());
+        QCOMPARE(
+            mark.lines().mid(4),
+            QStringList{QStringLiteral("exportDiagnosticReport: the file could not be created: %1 (checking the name)")
+                            .arg(systemErrorText(EISDIR))});
     }
 
     // The file-size limit stands in for a full disk where no small file system can be mounted:
