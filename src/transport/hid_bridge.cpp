@@ -32,11 +32,6 @@ void logLine(const QString& line)
     LoggerManager::instance().addLog(line);
 }
 
-int64_t elapsedMsSince(SteadyClock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
-}
-
 int64_t wallClockMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -142,9 +137,9 @@ void HidBridge::closeDevice()
     closeDeviceImpl(true);
 }
 
-void HidBridge::setBackoffClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock)
+void HidBridge::setAttemptClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock)
 {
-    backoffClock = std::move(clock);
+    attemptClock = std::move(clock);
 }
 
 void HidBridge::setWallClockForTesting(std::function<int64_t()> clock)
@@ -172,9 +167,14 @@ void HidBridge::tellTurn(HidLinkTurn& turn)
         turnObserver(turn);
 }
 
-SteadyClock::time_point HidBridge::backoffNow() const
+SteadyClock::time_point HidBridge::attemptNow() const
 {
-    return backoffClock ? backoffClock() : SteadyClock::now();
+    return attemptClock ? attemptClock() : SteadyClock::now();
+}
+
+int64_t HidBridge::attemptMsSince(SteadyClock::time_point start) const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(attemptNow() - start).count();
 }
 
 void HidBridge::closeDeviceImpl(bool clearBackoff)
@@ -340,7 +340,7 @@ bool HidBridge::writeQueuedData(HidLinkTurn& turn)
 
 bool HidBridge::openSupportedPowerBank()
 {
-    const auto start = SteadyClock::now();
+    const auto start = attemptNow();
     closeDeviceImpl(false);
 
     std::vector<HidCandidate> candidates;
@@ -357,7 +357,7 @@ bool HidBridge::openSupportedPowerBank()
         probeBackoffCache.clear();
         permissionDeniedTold.clear();
         logConnectFailureOnce(QStringLiteral("enumeration_empty"), 0, 0, 0, 0, std::nullopt, hidErrorText(nullptr),
-                              elapsedMsSince(start));
+                              attemptMsSince(start));
         return false;
     }
 
@@ -376,7 +376,7 @@ bool HidBridge::openSupportedPowerBank()
         return std::find(present.begin(), present.end(), key) == present.end();
     });
 
-    const auto backoffCheckAt = backoffNow();
+    const auto backoffCheckAt = attemptNow();
     uint64_t deferred = 0;
     std::vector<const HidCandidate*> eligible;
     for (const HidCandidate& candidate : candidates) {
@@ -444,7 +444,7 @@ bool HidBridge::openSupportedPowerBank()
         if (result == ProbeResult::WriteFailed || result == ProbeResult::ReadFailed || result == ProbeResult::Timeout
             || result == ProbeResult::InvalidResponse) {
             const ProbeBackoffResult backoff =
-                probeBackoffCache.recordProtocolFailure(candidate.id, candidate.path, backoffNow());
+                probeBackoffCache.recordProtocolFailure(candidate.id, candidate.path, attemptNow());
             if (backoff.changed) {
                 logLine(QStringLiteral("HID_PROBE_BACKOFF VID=0x") + formatHexId(candidate.id.vendorId)
                         + QStringLiteral(" PID=0x") + formatHexId(candidate.id.productId)
@@ -481,7 +481,7 @@ bool HidBridge::openSupportedPowerBank()
             error = lastError;
         }
         logConnectFailureOnce(reason, enumerated, matched, deferred, attempts, lastDevice, error,
-                              elapsedMsSince(start));
+                              attemptMsSince(start));
         return false;
     }
 
@@ -493,7 +493,7 @@ bool HidBridge::openSupportedPowerBank()
         lastFailureSignature.clear();
     }
     // Measured now, after the probes, so slow probes show in the figure.
-    const int64_t elapsed = elapsedMsSince(start);
+    const int64_t elapsed = attemptMsSince(start);
     connectedFlag.store(true);
     worker = std::thread(&HidBridge::taskLoop, this);
     emit connectedChanged(true);

@@ -95,10 +95,11 @@ public:
     void closeDevice();
     bool openSupportedPowerBank();
 
-    // Test support: the clock the probe back-off decides by (steady clock by default), the wall
-    // clock of the write spacing in ms since the epoch (system clock by default; the worker reads
-    // it, so set it only while no device is open), and a look at the back-off memory.
-    void setBackoffClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
+    // Test support: the clock that connection attempts are timed by and the probe back-off decides
+    // by (steady clock by default), the wall clock of the write spacing in ms since the epoch
+    // (system clock by default; the worker reads it, so set it only while no device is open), and
+    // a look at the back-off memory.
+    void setAttemptClockForTesting(std::function<std::chrono::steady_clock::time_point()> clock);
     void setWallClockForTesting(std::function<int64_t()> clock);
     const ProbeBackoffCache& backoffCacheForTesting() const { return probeBackoffCache; }
     // Test support: called on the worker at the end of every turn, after its write and before its
@@ -124,7 +125,8 @@ private:
     void logConnectFailureOnce(const QString& reason, uint64_t enumerated, uint64_t matched, uint64_t deferred,
                                uint64_t attempts, std::optional<DeviceId> lastDevice, const QString& error,
                                int64_t elapsedMs);
-    std::chrono::steady_clock::time_point backoffNow() const;
+    std::chrono::steady_clock::time_point attemptNow() const;
+    int64_t attemptMsSince(std::chrono::steady_clock::time_point start) const;
 
     hid_device_* device = nullptr;
     DeviceId deviceId;
@@ -143,7 +145,7 @@ private:
     ProbeBackoffCache probeBackoffCache;
     // Devices present whose node could not be opened for lack of permission, told once each.
     std::vector<ProbeCacheKey> permissionDeniedTold;
-    std::function<std::chrono::steady_clock::time_point()> backoffClock;
+    std::function<std::chrono::steady_clock::time_point()> attemptClock;
     std::function<int64_t()> wallClock;
     std::atomic<bool> turnObserved{false};
     std::mutex turnObserverMutex;

@@ -27,10 +27,23 @@ using namespace std::chrono_literals;
 namespace {
 
 // A clock for the back-off that only the test moves.
+// Stands still unless a test moves it: a connection attempt then takes no time, so that whether it
+// counts as slow does not depend on how busy the machine is.
 struct FakeClock
 {
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::time_point(3600s);
 };
+
+// A row of failedProbes_data: how the device spoils its answer to the probe.
+void refuseProbes(SimulatedPowerBank& bank, int fault)
+{
+    if (fault == 0)
+        bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::TruncatePayload).withLength(14));
+    else if (fault == 1)
+        bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::BadInnerCrc));
+    else
+        bank.setSilent(true);
+}
 
 // What this process writes to stderr while the object lives.
 class StderrCapture
@@ -111,13 +124,13 @@ private slots:
     void init()
     {
         clock = FakeClock{};
-        bridge->setBackoffClockForTesting([this] { return clock.now; });
+        bridge->setAttemptClockForTesting([this] { return clock.now; });
     }
 
     void cleanup()
     {
         bridge->closeDevice();
-        bridge->setBackoffClockForTesting({});
+        bridge->setAttemptClockForTesting({});
         // The close joined the worker; deliver its last signal here, not in the next test.
         QCoreApplication::sendPostedEvents();
     }
@@ -243,12 +256,7 @@ private slots:
         // A product id per row: identical failures in a row are logged once.
         const uint16_t productId = uint16_t(0x0101 + fault * 0x10);
         SimulatedPowerBank bank(linkIdentity(productId));
-        if (fault == 0)
-            bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::TruncatePayload).withLength(14));
-        else if (fault == 1)
-            bank.addRule(SimulatedPowerBank::Rule::on(0x10, 0x06, Action::BadInnerCrc));
-        else
-            bank.setSilent(true);
+        refuseProbes(bank, fault);
 
         LogMark mark;
         QSignalSpy changed(bridge, &HidBridge::connectedChanged);
@@ -267,12 +275,6 @@ private slots:
         QCOMPARE(logField(failed.first(), "last_pid"), QStringLiteral("0x") + hex4(productId));
         QCOMPARE(logField(failed.first(), "attempts"), "1");
         QVERIFY(failed.first().endsWith(QStringLiteral(" error=")));
-        // The probe waited its 300 ms; the figure is read after it, not before.
-        QVERIFY2(logField(failed.first(), "elapsed_ms").toLongLong() >= 300, qPrintable(failed.first()));
-        const QStringList slow = mark.starting(QStringLiteral("HID_CONNECT_SLOW "));
-        QCOMPARE(slow.size(), 1);
-        QVERIFY(slow.first().startsWith(
-            QStringLiteral("HID_CONNECT_SLOW outcome=failed reason=%1 elapsed_ms=").arg(reason)));
         QCOMPARE(bridge->backoffCacheForTesting().size(), size_t(1));
 
         // Within the 2 s the device is deferred: no probe, no log line, no result.
@@ -281,6 +283,29 @@ private slots:
         QVERIFY(!bridge->openSupportedPowerBank());
         QCOMPARE(bank.requestsFor(0x10, 0x06).size(), 1);
         QVERIFY(deferredMark.lines().isEmpty());
+    }
+
+    // On the real clock: the probe waited its 300 ms, and the figure is read after it, not before.
+    void failedProbeIsTimedAfterTheProbe_data() { failedProbes_data(); }
+
+    void failedProbeIsTimedAfterTheProbe()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, reason);
+        bridge->setAttemptClockForTesting({});
+        const uint16_t productId = uint16_t(0x0401 + fault * 0x10);
+        SimulatedPowerBank bank(linkIdentity(productId));
+        refuseProbes(bank, fault);
+
+        LogMark mark;
+        QVERIFY(!bridge->openSupportedPowerBank());
+        const QStringList failed = mark.starting(QStringLiteral("HID_CONNECT_FAILED "));
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(logField(failed.first(), "elapsed_ms").toLongLong() >= 300, qPrintable(failed.first()));
+        const QStringList slow = mark.starting(QStringLiteral("HID_CONNECT_SLOW "));
+        QCOMPARE(slow.size(), 1);
+        QVERIFY(slow.first().startsWith(
+            QStringLiteral("HID_CONNECT_SLOW outcome=failed reason=%1 elapsed_ms=").arg(reason)));
     }
 
     void backoffGrowsToThirtySeconds()
