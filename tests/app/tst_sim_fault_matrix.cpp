@@ -404,9 +404,11 @@ private slots:
 
         QVERIFY(bank.waitForRequest(0x11, 0x02, 3, 10000));
         bank.setSilent(true);
-        // The rest of the load's requests go out unanswered.
-        QTRY_COMPARE_WITH_TIMEOUT(HidBridge::instance()->backgroundQueueDepth(), size_t(0), 10000);
+        // The rest of the load's requests go out unanswered; the silence counts from the moment the
+        // service hears that the last of them left the queue.
         EventSyncState& abnormal = Access::state(*service, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(HidBridge::instance()->backgroundQueueDepth() == 0 && abnormal.queuedTicket == 0,
+                                 10000);
         QVERIFY(abnormal.loading);
         const int received = abnormal.received;
         QVERIFY(received < 60);
